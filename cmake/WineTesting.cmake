@@ -1,0 +1,63 @@
+# Test programs are Windows programs run by CTest under Wine, in a private
+# 64-bit prefix inside the build tree.
+set(QRX_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(QRX_TEST_ENVIRONMENT
+  WINEPREFIX=${QRX_WINEPREFIX}
+  WINEARCH=win64
+  WINEDEBUG=-all
+  WINEDLLOVERRIDES=mscoree,mshtml=
+  LANG=C
+  LC_ALL=C)
+
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+if(NOT EXISTS /usr/src/googletest/CMakeLists.txt)
+  message(FATAL_ERROR "GoogleTest sources missing: run tools/setup.sh")
+endif()
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# The prefix is made once and reused; the install step copies the freshly
+# built deliverables into it and registers the monitor with the spooler.
+add_test(NAME prefix.create
+  COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix.sh ${QRX_WINEPREFIX})
+set_tests_properties(prefix.create PROPERTIES FIXTURES_SETUP wineprefix
+  ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 300)
+add_test(NAME prefix.stop COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix.sh ${QRX_WINEPREFIX} stop)
+set_tests_properties(prefix.stop PROPERTIES FIXTURES_CLEANUP wineprefix
+  ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 60)
+
+# Windows path of a Linux folder, as Wine's Z: drive shows it.
+function(qrx_wine_path out linux_path)
+  string(REPLACE "/" "\\" p "${linux_path}")
+  set(${out} "Z:${p}" PARENT_SCOPE)
+endfunction()
+qrx_wine_path(QRX_DELIVERABLES_WINE_DIR ${QRX_DELIVERABLES_DIR})
+
+add_test(NAME prefix.install
+  COMMAND qrx-install install ${QRX_DELIVERABLES_WINE_DIR})
+set_tests_properties(prefix.install PROPERTIES
+  FIXTURES_SETUP installed FIXTURES_REQUIRED wineprefix
+  ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 120)
+
+# qrx_add_test(<name> SOURCES ... [LIBRARIES ...] [INSTALLED])
+# Builds a GoogleTest program and registers it with CTest. INSTALLED tests
+# talk to Wine's spooler and need the deliverables installed in the prefix.
+function(qrx_add_test name)
+  cmake_parse_arguments(T "INSTALLED" "" "SOURCES;LIBRARIES" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE qrx_test_support ${T_LIBRARIES})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QRX_TESTS_DIR})
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set(fixtures wineprefix)
+  if(T_INSTALLED)
+    list(APPEND fixtures installed)
+  endif()
+  set_tests_properties(${name} PROPERTIES
+    FIXTURES_REQUIRED "${fixtures}"
+    ENVIRONMENT "${QRX_TEST_ENVIRONMENT}"
+    TIMEOUT 300)
+endfunction()
+
+add_test(NAME deliverables.imports
+  COMMAND ${CMAKE_SOURCE_DIR}/tools/check-imports.sh ${QRX_TRIPLET}-objdump
+          $<TARGET_FILE:QRXServerDll> $<TARGET_FILE:QRXPM1033U> $<TARGET_FILE:QRX_EVENT_RU1033RI>)

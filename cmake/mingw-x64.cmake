@@ -1,0 +1,6 @@
+# Cross-compiles for 64-bit Windows with mingw-w64 (POSIX threads variant)
+# and runs the resulting programs under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(QRX_TRIPLET x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

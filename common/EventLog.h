@@ -1,0 +1,21 @@
+// The one seam between the modules and the Windows event log. The default
+// writes to the real log; tests install a recorder (Wine keeps no log).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class EventLogWriter {
+public:
+    virtual ~EventLogWriter() = default;
+    virtual void reportError(const std::wstring& source, DWORD eventId, const std::wstring& message) = 0;
+};
+
+// The source an event id is logged under: the server's for its system-error
+// event, the UI's for every other id.
+const wchar_t* eventSourceFor(DWORD eventId);
+
+EventLogWriter& eventLog();
+// Replaces the writer; nullptr puts the real event log back.
+void setEventLog(EventLogWriter* writer);

@@ -1,0 +1,88 @@
+#include "PortStore.h"
+
+#include "ErrorBuilders.h"
+#include "MonitorRegistryKey.h"
+
+std::wstring PortStore::portKeyPath(const std::wstring& portName) { return std::wstring(kPortsKey) + L"\\" + portName; }
+
+void PortStore::createPortKey(const std::wstring& portName) const {
+    if (portName.empty() || portName.find(L'\\') != std::wstring::npos)
+        throwRegistryError(L"fpCreateKey()", portKeyPath(portName), ERROR_INVALID_NAME);
+    MonitorRegistryKey key(monitor_, portKeyPath(portName));
+    key.create(0, KEY_ALL_ACCESS, nullptr);
+}
+
+void PortStore::deletePortKey(const std::wstring& portName) const {
+    MonitorRegistryKey key(monitor_, portKeyPath(portName));
+    key.deleteKey();
+}
+
+namespace {
+
+// A value read into a fresh local, so that an absent value clears the
+// record's default.
+std::wstring stringOrEmpty(MonitorRegistryKey& key, const wchar_t* name) {
+    std::wstring value;
+    key.readString(name, value);
+    return value;
+}
+
+DWORD flagOrZero(MonitorRegistryKey& key, const wchar_t* name) {
+    DWORD flag = 0;
+    key.readFlag(name, flag);
+    return flag;
+}
+
+}  // namespace
+
+PortConfiguration PortStore::loadPort(const std::wstring& portName) const {
+    using namespace portvalue;
+    PortConfiguration port{PortSettings(portName), PortOptions(portName)};
+    MonitorRegistryKey key(monitor_, portKeyPath(portName));
+
+    PortSettings& settings = port.settings;
+    settings.deviceType = stringOrEmpty(key, kDevice);
+    settings.hostName = stringOrEmpty(key, kHost);
+    settings.portNumber = stringOrEmpty(key, kPort);
+    settings.printerName = stringOrEmpty(key, kPrinter);
+    settings.unattended = flagOrZero(key, kUnattended);
+
+    PortOptions& options = port.options;
+    options.address = stringOrEmpty(key, kAddress);
+    options.building = stringOrEmpty(key, kBuilding);
+    options.department = stringOrEmpty(key, kDepartment);
+    options.jobAttributes = stringOrEmpty(key, kAttributes);
+    options.name = stringOrEmpty(key, kName);
+    options.promptFlag = flagOrZero(key, kShow);
+    options.room = stringOrEmpty(key, kRoom);
+    return port;
+}
+
+bool PortStore::readPortValue(const std::wstring& portName, const std::wstring& valueName, std::wstring& value) const {
+    MonitorRegistryKey key(monitor_, portKeyPath(portName));
+    return key.readString(valueName, value);
+}
+
+bool PortStore::readPortValue(const std::wstring& portName, const std::wstring& valueName, DWORD& flag) const {
+    MonitorRegistryKey key(monitor_, portKeyPath(portName));
+    return key.readFlag(valueName, flag);
+}
+
+void PortStore::writePortValue(const std::wstring& portName, const std::wstring& valueName,
+                               const std::wstring& value) const {
+    MonitorRegistryKey key(monitor_, portKeyPath(portName));
+    key.writeString(valueName, value);
+}
+
+void PortStore::writePortValue(const std::wstring& portName, const std::wstring& valueName, DWORD flag) const {
+    MonitorRegistryKey key(monitor_, portKeyPath(portName));
+    key.writeFlag(valueName, flag);
+}
+
+std::vector<std::wstring> PortStore::listPorts() const {
+    MonitorRegistryKey key(monitor_, kPortsKey);
+    key.create(0, KEY_READ, nullptr);
+    std::vector<std::wstring> names;
+    for (std::wstring name; key.nextSubkey(name);) names.push_back(name);
+    return names;
+}

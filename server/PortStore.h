@@ -1,0 +1,79 @@
+// The ports and their settings as the registry keeps them: one key per port
+// below "Ports", one value per setting.
+#pragma once
+
+#include "MonitorHandle.h"
+
+#include <string>
+#include <vector>
+
+struct PortSettings {
+    explicit PortSettings(std::wstring port) : portName(std::move(port)) {}
+    std::wstring deviceType = L"Printer";
+    std::wstring hostName;
+    std::wstring portNumber = L"515";
+    std::wstring portName;
+    std::wstring printerName;
+    DWORD unattended = 0;
+};
+
+struct PortOptions {
+    explicit PortOptions(std::wstring port) : portName(std::move(port)) {}
+    std::wstring address;
+    std::wstring building;
+    std::wstring department;
+    std::wstring jobAttributes;
+    std::wstring name;
+    std::wstring portName;
+    DWORD promptFlag = 0;
+    std::wstring room;
+};
+
+struct PortConfiguration {
+    PortSettings settings;
+    PortOptions options;
+};
+
+// Value names of a port key.
+namespace portvalue {
+constexpr const wchar_t* kDevice = L"Device";
+constexpr const wchar_t* kHost = L"Host";
+constexpr const wchar_t* kPort = L"Port";
+constexpr const wchar_t* kPrinter = L"Printer";
+constexpr const wchar_t* kUnattended = L"Unattended";
+constexpr const wchar_t* kAddress = L"Addr";
+constexpr const wchar_t* kBuilding = L"Bld";
+constexpr const wchar_t* kDepartment = L"Dept";
+constexpr const wchar_t* kAttributes = L"Attr";
+constexpr const wchar_t* kName = L"Name";
+constexpr const wchar_t* kRoom = L"Room";
+constexpr const wchar_t* kShow = L"Show";
+}  // namespace portvalue
+
+constexpr const wchar_t* kPortsKey = L"Ports";
+
+class PortStore {
+public:
+    explicit PortStore(const MonitorHandle& monitor) : monitor_(monitor) {}
+
+    // Creates the port's key, or opens it when it exists. A name that is
+    // empty or holds a backslash (which would make a key nested below
+    // another port) is refused with ERROR_INVALID_NAME.
+    void createPortKey(const std::wstring& portName) const;
+    void deletePortKey(const std::wstring& portName) const;
+    PortConfiguration loadPort(const std::wstring& portName) const;
+
+    // One value of a port; false when the value is absent or unreadable.
+    bool readPortValue(const std::wstring& portName, const std::wstring& valueName, std::wstring& value) const;
+    bool readPortValue(const std::wstring& portName, const std::wstring& valueName, DWORD& flag) const;
+    void writePortValue(const std::wstring& portName, const std::wstring& valueName, const std::wstring& value) const;
+    void writePortValue(const std::wstring& portName, const std::wstring& valueName, DWORD flag) const;
+
+    // The names of all ports, creating "Ports" when it is missing.
+    std::vector<std::wstring> listPorts() const;
+
+    static std::wstring portKeyPath(const std::wstring& portName);
+
+private:
+    const MonitorHandle& monitor_;
+};

@@ -1,0 +1,163 @@
+#include "ErrorBuilders.h"
+#include "EventIds.h"
+#include "ModuleState.h"
+#include "Recorders.h"
+#include "ResourceStrings.h"
+#include "RuntimeError.h"
+#include "SystemErrorText.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+const bool englishResources = (qrxtest::useEnglishResources(), true);
+
+// The message of the RuntimeError that the call throws, with its code.
+RuntimeError caught(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const RuntimeError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "nothing was thrown";
+    return RuntimeError(L"", 0);
+}
+
+std::vector<std::wstring> lines(const std::wstring& text) {
+    std::vector<std::wstring> result;
+    std::wistringstream in(text);
+    for (std::wstring line; std::getline(in, line);) result.push_back(line);
+    return result;
+}
+
+TEST(ErrorBuilders, CallFailedHasNoNameLine) {
+    RuntimeError error = caught([] { throwCallFailed(L"GetJob()", 0); });
+    EXPECT_EQ(error.message(), L"GetJob() failed.\nerror code: 0\n");
+    EXPECT_EQ(error.code(), 0u);
+}
+
+TEST(ErrorBuilders, CallFailedForNamesTheObjectAndEndsWithTheSystemText) {
+    RuntimeError error = caught([] { throwCallFailedFor(L"OpenPrinter()", L"Office", ERROR_ACCESS_DENIED); });
+    std::wstring system = systemErrorText(ERROR_ACCESS_DENIED);
+    ASSERT_FALSE(system.empty());
+    EXPECT_EQ(error.message(), L"OpenPrinter() failed.\nname: Office\nerror code: 5\n" + system);
+    EXPECT_EQ(error.code(), 5u);
+}
+
+TEST(ErrorBuilders, RegistryErrorNamesTheKey) {
+    RuntimeError error = caught([] { throwRegistryError(L"fpOpenKey()", L"Ports\\P1", ERROR_FILE_NOT_FOUND); });
+    EXPECT_EQ(error.message(), L"VAV5050E Registry error: fpOpenKey() failed.\nname: Ports\\P1\nerror code: 2\n" +
+                                   systemErrorText(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(error.code(), 2u);
+}
+
+TEST(ErrorBuilders, CommunicationErrorHasFourPieces) {
+    RuntimeError error = caught([] { throwCommunicationError(L"socket", L"printhost", L"515", 10061); });
+    std::vector<std::wstring> pieces = lines(error.message());
+    ASSERT_GE(pieces.size(), 3u);
+    EXPECT_EQ(pieces[0], L"VAV5053E Communication error: socket failed.");
+    EXPECT_EQ(pieces[1], L"host: printhost, port 515");
+    EXPECT_EQ(pieces[2], L"error code: 10061");
+    EXPECT_EQ(error.message().substr(error.message().find(L"10061\n") + 6), systemErrorText(10061));
+    EXPECT_EQ(error.code(), 10061u);
+}
+
+TEST(ErrorBuilders, PortListErrorNamesTheLevel) {
+    RuntimeError error = caught([] { throwPortListError(3, ERROR_INVALID_LEVEL); });
+    EXPECT_EQ(error.message(),
+              L"VAV5054E Port list error.\nlevel: 3\nerror code: 124\n" + systemErrorText(ERROR_INVALID_LEVEL));
+    EXPECT_EQ(error.code(), 124u);
+}
+
+TEST(ErrorBuilders, OneLineErrorsCarryTheirFixedCodes) {
+    RuntimeError closed = caught(throwServerClosed);
+    EXPECT_EQ(closed.message(), L"VAV5052E The Prentova Server LPD prematurely closed the connection.");
+    EXPECT_EQ(closed.code(), 1906u);
+    RuntimeError protocol = caught(throwProtocolError);
+    EXPECT_EQ(protocol.message(), L"VAV5051E Communication protocol error.");
+    EXPECT_EQ(protocol.code(), 0u);
+}
+
+TEST(ErrorBuilders, CodesAreSignedDecimal) {
+    RuntimeError error = caught([] { throwCallFailed(L"x()", 0x80004005); });
+    EXPECT_EQ(lines(error.message())[1], L"error code: -2147467259");
+}
+
+TEST(ErrorBuilders, TemplatesWithoutTheLibraryLeaveEmptyLines) {
+    HMODULE library = module::resources();
+    module::setResources(nullptr);
+    RuntimeError error = caught([] { throwCallFailedFor(L"SetJob()", L"P", 0); });
+    module::setResources(library);
+    EXPECT_EQ(error.message(), L"\n\n\n");
+}
+
+TEST(FillTemplate, ReplacesEveryMarkerOnceAndNothingElse) {
+    EXPECT_EQ(fillTemplate(L"%1 and %1, 100%", L"x"), L"x and x, 100%");
+    EXPECT_EQ(fillTemplate(L"host: %1, port %2", L"h%2", L"515"), L"host: h%2, port 515");
+    EXPECT_EQ(fillTemplate(L"%2 stays", L"x"), L"%2 stays");
+}
+
+TEST(SystemErrorText, IsTheSystemsTextOrNothing) {
+    EXPECT_EQ(systemErrorText(0), L"");
+    std::wstring denied = systemErrorText(ERROR_ACCESS_DENIED);
+    ASSERT_GE(denied.size(), 2u);
+    EXPECT_EQ(denied.substr(denied.size() - 2), L"\r\n");
+    EXPECT_EQ(systemErrorText(0x2ABCDEF1), L"");
+}
+
+TEST(SystemErrorText, DropsTextsThatNeedInserts) {
+    wchar_t* raw = nullptr;
+    DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        ERROR_INVALID_ORDINAL, 0, reinterpret_cast<LPWSTR>(&raw), 0, nullptr);
+    ASSERT_GT(length, 0u);
+    std::wstring text(raw, length);
+    LocalFree(raw);
+    ASSERT_NE(text.find(L"%1"), std::wstring::npos) << "expected a system text with inserts";
+    EXPECT_EQ(systemErrorText(ERROR_INVALID_ORDINAL), L"");
+}
+
+TEST(ReportEvent, SourceFollowsTheEventId) {
+    qrxtest::RecordingEventLog log;
+    RuntimeError error(L"line one\nline two", 5);
+    error.reportEvent(EVENT_SERVER_SYSTEM_ERROR);
+    error.reportEvent(EVENT_SERVER_LPD_ERROR);
+    error.reportEvent(EVENT_UI_SYSTEM_ERROR);
+    auto events = log.events();
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].source, L"Prentova Port Monitor Server");
+    EXPECT_EQ(events[1].source, L"Prentova Port Monitor UI");
+    EXPECT_EQ(events[2].source, L"Prentova Port Monitor UI");
+    for (const auto& event : events) EXPECT_EQ(event.message, L"line one\nline two");
+    EXPECT_EQ(events[0].eventId, 0xCFFF0003u);
+    EXPECT_EQ(events[2].eventId, 0xCFFE0001u);
+}
+
+TEST(MessageBoxes, ErrorsAndWarningsUseTheirStylesAndTheMonitorCaption) {
+    qrxtest::RecordingMessageBoxes boxes;
+    RuntimeError(L"broken", 1).showMessage();
+    showWarning(RuntimeWarning(L"fix it"));
+    auto shown = boxes.boxes();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, L"broken");
+    EXPECT_EQ(shown[0].caption, L"Prentova Port Monitor");
+    EXPECT_EQ(shown[0].style, 0x00211010u);
+    EXPECT_EQ(shown[1].text, L"fix it");
+    EXPECT_EQ(shown[1].style, 0x00211030u);
+}
+
+TEST(LPDRuntimeError, IsCaughtAsARuntimeErrorWithTheServersText) {
+    try {
+        throw LPDRuntimeError(L"VAV1234E queue full", 1804);
+    } catch (const RuntimeError& error) {
+        EXPECT_EQ(error.message(), L"VAV1234E queue full");
+        EXPECT_EQ(error.code(), 1804u);
+        EXPECT_NE(dynamic_cast<const LPDRuntimeError*>(&error), nullptr);
+    }
+}
+
+}  // namespace

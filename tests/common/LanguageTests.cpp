@@ -1,0 +1,170 @@
+#include "EventIds.h"
+#include "ModuleState.h"
+#include "RegistryKey.h"
+#include "TestPaths.h"
+#include "Utilities.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+TEST(ResourceLibraryName, CarriesTheWholeLanguageId) {
+    EXPECT_EQ(resourceLibraryName(1033), L"QRXPM1033U.dll");
+    EXPECT_EQ(resourceLibraryName(2057), L"QRXPM2057U.dll");
+    EXPECT_EQ(resourceLibraryName(1036), L"QRXPM1036U.dll");
+}
+
+TEST(UserUILanguage, FollowsTheTestEnvironment) {
+    // The tests run with LANG=C, which Wine takes for English (United States).
+    EXPECT_EQ(Utilities::userUILanguage(), 1033);
+}
+
+// Stand-in language libraries in a scratch folder: copies of the built
+// English library under other languages' names.
+class ResourceFallback : public testing::Test {
+protected:
+    void addLibrary(LANGID language) {
+        ASSERT_TRUE(CopyFileW(qrxtest::deliverablePath(L"QRXPM1033U.dll").c_str(),
+                              folder_.file(resourceLibraryName(language)).c_str(), FALSE));
+    }
+
+    HMODULE load(LANGID language) {
+        return loadResourceLibrary(language, [this](const std::wstring& name) {
+            tried_.push_back(name);
+            return LoadLibraryW(folder_.file(name).c_str());
+        });
+    }
+
+    static std::wstring fileNameOf(HMODULE library) {
+        wchar_t path[MAX_PATH] = {};
+        GetModuleFileNameW(library, path, MAX_PATH);
+        std::wstring full = path;
+        return full.substr(full.find_last_of(L"\\/") + 1);
+    }
+
+    void TearDown() override {
+        for (HMODULE library : loaded_) FreeLibrary(library);
+    }
+
+    HMODULE keep(HMODULE library) {
+        if (library) loaded_.push_back(library);
+        return library;
+    }
+
+    qrxtest::ScratchFolder folder_{L"languages"};
+    std::vector<std::wstring> tried_;
+    std::vector<HMODULE> loaded_;
+};
+
+TEST_F(ResourceFallback, TheUsersLanguageWinsWhenPresent) {
+    addLibrary(1033);
+    addLibrary(1036);
+    HMODULE library = keep(load(1036));
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(fileNameOf(library), L"QRXPM1036U.dll");
+    EXPECT_EQ(tried_, std::vector<std::wstring>{L"QRXPM1036U.dll"});
+}
+
+TEST_F(ResourceFallback, AMissingLanguageFallsBackToEnglish) {
+    addLibrary(1033);
+    HMODULE library = keep(load(1036));
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(fileNameOf(library), L"QRXPM1033U.dll");
+    EXPECT_EQ(tried_, (std::vector<std::wstring>{L"QRXPM1036U.dll", L"QRXPM1033U.dll"}));
+}
+
+TEST_F(ResourceFallback, TheSubLanguageIsPartOfTheName) {
+    addLibrary(1033);
+    addLibrary(2057);
+    HMODULE library = keep(load(2057));
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(fileNameOf(library), L"QRXPM2057U.dll");
+}
+
+TEST_F(ResourceFallback, EnglishIsTriedOnceAndItsAbsenceFailsWithTheLastError) {
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(load(1033), nullptr);
+    EXPECT_EQ(tried_, std::vector<std::wstring>{L"QRXPM1033U.dll"});
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+}
+
+// The vendor key is the machine's; each test restores what it found.
+class HelpFilePath : public testing::Test {
+protected:
+    void SetUp() override {
+        if (auto key = RegistryKey::open(HKEY_LOCAL_MACHINE, kVendorKeyPath, KEY_READ))
+            saved_ = key->readString(L"INSTALLDIR", 4096);
+    }
+    void TearDown() override {
+        if (saved_)
+            setInstallDir(*saved_);
+        else
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kVendorKeyPath, L"INSTALLDIR");
+    }
+    static void setInstallDir(const std::wstring& dir) {
+        auto key = RegistryKey::create(HKEY_LOCAL_MACHINE, kVendorKeyPath, KEY_SET_VALUE);
+        ASSERT_TRUE(key.has_value());
+        ASSERT_EQ(key->setString(L"INSTALLDIR", dir), ERROR_SUCCESS);
+    }
+    std::optional<std::wstring> saved_;
+};
+
+TEST_F(HelpFilePath, IsTheInstallDirectoryAndTheHelpFile) {
+    setInstallDir(L"C:\\Dir\\");
+    EXPECT_EQ(Utilities::helpFilePath(), L"C:\\Dir\\Help\\QRXMH409.chm");
+    setInstallDir(L"C:\\Dir");
+    EXPECT_EQ(Utilities::helpFilePath(), L"C:\\DirHelp\\QRXMH409.chm");
+}
+
+TEST_F(HelpFilePath, IsEmptyWithoutAnInstallDirectoryOrWithOneTooLong) {
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kVendorKeyPath, L"INSTALLDIR");
+    EXPECT_EQ(Utilities::helpFilePath(), L"");
+    setInstallDir(L"C:\\" + std::wstring(256, L'd'));  // 259 characters: the longest that fits
+    EXPECT_EQ(Utilities::helpFilePath(), L"C:\\" + std::wstring(256, L'd') + L"Help\\QRXMH409.chm");
+    setInstallDir(L"C:\\" + std::wstring(257, L'd'));
+    EXPECT_EQ(Utilities::helpFilePath(), L"");
+}
+
+TEST(ShowHelpTopic, DoesNothingWithoutAHelpPath) {
+    module::setHelpFilePath(L"");
+    showHelpTopic(101);
+    EXPECT_EQ(GetModuleHandleW(L"hhctrl.ocx"), nullptr);
+}
+
+class EventSourceRegistration : public testing::Test {
+protected:
+    const std::wstring source_ = L"QRX Test Source";
+    const std::wstring path_ = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + source_;
+    void TearDown() override { RegDeleteKeyW(HKEY_LOCAL_MACHINE, path_.c_str()); }
+};
+
+TEST_F(EventSourceRegistration, WritesTheMessageFileAndTypesIntoAnExistingKey) {
+    ASSERT_TRUE(RegistryKey::create(HKEY_LOCAL_MACHINE, path_, KEY_ALL_ACCESS).has_value());
+    registerEventSource(source_);
+
+    wchar_t text[128] = {};
+    DWORD type = 0, size = sizeof text;
+    ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, path_.c_str(), L"EventMessageFile", RRF_RT_ANY | RRF_NOEXPAND, &type,
+                           text, &size),
+              ERROR_SUCCESS);
+    std::wstring expected = L"%SystemRoot%\\System32\\QRX_EVENT_RU1033RI.DLL";
+    EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
+    EXPECT_EQ(std::wstring(text), expected);
+    EXPECT_EQ(size, (expected.size() + 1) * sizeof(wchar_t));
+
+    DWORD types = 0;
+    size = sizeof types;
+    ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, path_.c_str(), L"TypesSupported", RRF_RT_REG_DWORD, nullptr, &types,
+                           &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(types, 7u);
+}
+
+TEST_F(EventSourceRegistration, CreatesNothingWhenTheKeyIsMissing) {
+    registerEventSource(source_);
+    EXPECT_FALSE(RegistryKey::open(HKEY_LOCAL_MACHINE, path_, KEY_READ).has_value());
+}
+
+}  // namespace

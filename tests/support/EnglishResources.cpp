@@ -1,0 +1,31 @@
+#include "ModuleState.h"
+#include "Recorders.h"
+#include "TestPaths.h"
+
+#include <gtest/gtest.h>
+
+namespace qrxtest {
+
+namespace {
+
+class EnglishResources : public testing::Environment {
+public:
+    void SetUp() override {
+        library_ = LoadLibraryW(deliverablePath(L"QRXPM1033U.dll").c_str());
+        ASSERT_NE(library_, nullptr) << "cannot load the built QRXPM1033U.dll";
+        module::setResources(library_);
+    }
+    void TearDown() override {
+        module::setResources(nullptr);
+        FreeLibrary(library_);
+    }
+
+private:
+    HMODULE library_ = nullptr;
+};
+
+}  // namespace
+
+void useEnglishResources() { testing::AddGlobalTestEnvironment(new EnglishResources); }
+
+}  // namespace qrxtest
