@@ -1,4 +1,5 @@
 #include "ErrorBuilders.h"
+#include "ErrorCapture.h"
 #include "EventIds.h"
 #include "ModuleState.h"
 #include "Recorders.h"
@@ -16,16 +17,7 @@ namespace {
 
 const bool englishResources = (qrxtest::useEnglishResources(), true);
 
-// The message of the RuntimeError that the call throws, with its code.
-RuntimeError caught(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const RuntimeError& error) {
-        return error;
-    }
-    ADD_FAILURE() << "nothing was thrown";
-    return RuntimeError(L"", 0);
-}
+using qrxtest::thrownError;
 
 std::vector<std::wstring> lines(const std::wstring& text) {
     std::vector<std::wstring> result;
@@ -35,13 +27,13 @@ std::vector<std::wstring> lines(const std::wstring& text) {
 }
 
 TEST(ErrorBuilders, CallFailedHasNoNameLine) {
-    RuntimeError error = caught([] { throwCallFailed(L"GetJob()", 0); });
+    RuntimeError error = thrownError([] { throwCallFailed(L"GetJob()", 0); });
     EXPECT_EQ(error.message(), L"GetJob() failed.\nerror code: 0\n");
     EXPECT_EQ(error.code(), 0u);
 }
 
 TEST(ErrorBuilders, CallFailedForNamesTheObjectAndEndsWithTheSystemText) {
-    RuntimeError error = caught([] { throwCallFailedFor(L"OpenPrinter()", L"Office", ERROR_ACCESS_DENIED); });
+    RuntimeError error = thrownError([] { throwCallFailedFor(L"OpenPrinter()", L"Office", ERROR_ACCESS_DENIED); });
     std::wstring system = systemErrorText(ERROR_ACCESS_DENIED);
     ASSERT_FALSE(system.empty());
     EXPECT_EQ(error.message(), L"OpenPrinter() failed.\nname: Office\nerror code: 5\n" + system);
@@ -49,14 +41,14 @@ TEST(ErrorBuilders, CallFailedForNamesTheObjectAndEndsWithTheSystemText) {
 }
 
 TEST(ErrorBuilders, RegistryErrorNamesTheKey) {
-    RuntimeError error = caught([] { throwRegistryError(L"fpOpenKey()", L"Ports\\P1", ERROR_FILE_NOT_FOUND); });
+    RuntimeError error = thrownError([] { throwRegistryError(L"fpOpenKey()", L"Ports\\P1", ERROR_FILE_NOT_FOUND); });
     EXPECT_EQ(error.message(), L"VAV5050E Registry error: fpOpenKey() failed.\nname: Ports\\P1\nerror code: 2\n" +
                                    systemErrorText(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(error.code(), 2u);
 }
 
 TEST(ErrorBuilders, CommunicationErrorHasFourPieces) {
-    RuntimeError error = caught([] { throwCommunicationError(L"socket", L"printhost", L"515", 10061); });
+    RuntimeError error = thrownError([] { throwCommunicationError(L"socket", L"printhost", L"515", 10061); });
     std::vector<std::wstring> pieces = lines(error.message());
     ASSERT_GE(pieces.size(), 3u);
     EXPECT_EQ(pieces[0], L"VAV5053E Communication error: socket failed.");
@@ -67,30 +59,30 @@ TEST(ErrorBuilders, CommunicationErrorHasFourPieces) {
 }
 
 TEST(ErrorBuilders, PortListErrorNamesTheLevel) {
-    RuntimeError error = caught([] { throwPortListError(3, ERROR_INVALID_LEVEL); });
+    RuntimeError error = thrownError([] { throwPortListError(3, ERROR_INVALID_LEVEL); });
     EXPECT_EQ(error.message(),
               L"VAV5054E Port list error.\nlevel: 3\nerror code: 124\n" + systemErrorText(ERROR_INVALID_LEVEL));
     EXPECT_EQ(error.code(), 124u);
 }
 
 TEST(ErrorBuilders, OneLineErrorsCarryTheirFixedCodes) {
-    RuntimeError closed = caught(throwServerClosed);
+    RuntimeError closed = thrownError(throwServerClosed);
     EXPECT_EQ(closed.message(), L"VAV5052E The Prentova Server LPD prematurely closed the connection.");
     EXPECT_EQ(closed.code(), 1906u);
-    RuntimeError protocol = caught(throwProtocolError);
+    RuntimeError protocol = thrownError(throwProtocolError);
     EXPECT_EQ(protocol.message(), L"VAV5051E Communication protocol error.");
     EXPECT_EQ(protocol.code(), 0u);
 }
 
 TEST(ErrorBuilders, CodesAreSignedDecimal) {
-    RuntimeError error = caught([] { throwCallFailed(L"x()", 0x80004005); });
+    RuntimeError error = thrownError([] { throwCallFailed(L"x()", 0x80004005); });
     EXPECT_EQ(lines(error.message())[1], L"error code: -2147467259");
 }
 
 TEST(ErrorBuilders, TemplatesWithoutTheLibraryLeaveEmptyLines) {
     HMODULE library = module::resources();
     module::setResources(nullptr);
-    RuntimeError error = caught([] { throwCallFailedFor(L"SetJob()", L"P", 0); });
+    RuntimeError error = thrownError([] { throwCallFailedFor(L"SetJob()", L"P", 0); });
     module::setResources(library);
     EXPECT_EQ(error.message(), L"\n\n\n");
 }

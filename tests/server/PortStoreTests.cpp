@@ -1,3 +1,4 @@
+#include "ErrorCapture.h"
 #include "MonitorRegistryKey.h"
 #include "PortStore.h"
 #include "Recorders.h"
@@ -37,15 +38,6 @@ protected:
         if (RegOpenKeyExW(monitor_.root(), path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
         RegCloseKey(key);
         return true;
-    }
-    RuntimeError failure(const std::function<void()>& call) {
-        try {
-            call();
-        } catch (const RuntimeError& error) {
-            return error;
-        }
-        ADD_FAILURE() << "no error was raised";
-        return RuntimeError(L"", 0);
     }
     void TearDown() override { EXPECT_EQ(monitor_.openKeys(), 0) << "a key was left open"; }
 
@@ -147,20 +139,20 @@ TEST_F(PortStoreTest, WritesStoreStringsWithTheirNulAndFlagsAsZeroOrOne) {
 }
 
 TEST_F(PortStoreTest, AMissingPortRaisesTheRegistryErrorOfTheOpen) {
-    RuntimeError error = failure([this] { store_.loadPort(L"Nowhere"); });
+    RuntimeError error = qrxtest::thrownError([this] { store_.loadPort(L"Nowhere"); });
     EXPECT_EQ(error.code(), 2u);
     EXPECT_EQ(error.message().rfind(
                   L"VAV5050E Registry error: fpOpenKey() failed.\nname: Ports\\Nowhere\nerror code: 2\n", 0),
               0u)
         << std::string(error.message().begin(), error.message().end());
-    RuntimeError write = failure([this] { store_.writePortValue(L"Nowhere", L"Host", std::wstring(L"h")); });
+    RuntimeError write = qrxtest::thrownError([this] { store_.writePortValue(L"Nowhere", L"Host", std::wstring(L"h")); });
     EXPECT_EQ(write.code(), 2u);
     EXPECT_FALSE(keyExists(L"Ports\\Nowhere")) << "a write must not create the port";
 }
 
 TEST_F(PortStoreTest, NamesThatWouldNestOrVanishAreRefused) {
     for (const std::wstring& name : {std::wstring(L"A\\B"), std::wstring(L"")}) {
-        RuntimeError error = failure([&] { store_.createPortKey(name); });
+        RuntimeError error = qrxtest::thrownError([&] { store_.createPortKey(name); });
         EXPECT_EQ(error.code(), static_cast<DWORD>(ERROR_INVALID_NAME));
         EXPECT_NE(error.message().find(L"fpCreateKey()"), std::wstring::npos);
     }
@@ -204,7 +196,7 @@ TEST_F(PortStoreTest, FailingRegistryCallsRaiseWithTheirNamesAndCodes) {
     };
     for (const Case& c : cases) {
         monitor_.failNext(c.call, ERROR_ACCESS_DENIED);
-        RuntimeError error = failure(c.operation);
+        RuntimeError error = qrxtest::thrownError(c.operation);
         EXPECT_EQ(error.code(), 5u);
         EXPECT_NE(error.message().find(c.name), std::wstring::npos);
     }
