@@ -1,0 +1,60 @@
+// One conversation with the print server's line printer daemon over its own
+// connection: a job sent as length-prefixed chunks while the spooler
+// delivers it, or one queue-state query.
+#pragma once
+
+#include "ControlFile.h"
+#include "TcpSocket.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+// How long the monitor waits for a server that has stopped answering, and
+// how much of what a misbehaving server sends it keeps.
+struct LpdLimits {
+    std::chrono::milliseconds acknowledgement{std::chrono::seconds(300)};
+    std::chrono::milliseconds queueState{std::chrono::seconds(60)};
+    size_t messageBytes = 64 * 1024;
+    size_t queueStateBytes = 16 * 1024 * 1024;
+};
+
+class LpdClient {
+public:
+    LpdClient(std::wstring queue, std::wstring host, std::wstring port, LpdLimits limits = {});
+    LpdClient(const LpdClient&) = delete;
+    LpdClient& operator=(const LpdClient&) = delete;
+    virtual ~LpdClient() = default;
+
+    // Connects and sends the job command, the control file and the data file
+    // subcommand, each acknowledged by the server.
+    void startJob(const ControlFile& controlFile);
+    // One chunk of the job's data; whatever the server said since the last
+    // chunk fails the job first.
+    void sendChunk(const BYTE* data, DWORD count);
+    // The end of the data, its acknowledgement and the close.
+    void finishJob();
+    // The server's whole answer to the long queue-state command.
+    std::wstring queryQueueState(const std::vector<std::wstring>& operands);
+
+    // Command bytes of the conversation.
+    static constexpr BYTE kJobCommand = 0xC2;
+    static constexpr BYTE kControlFileCommand = 0x04;
+    static constexpr BYTE kDataFileCommand = 0x16;
+    static constexpr BYTE kQueueStateCommand = 0x04;
+
+private:
+    void sendCommand(BYTE command, const std::wstring& operands);
+    void readAcknowledgement();
+    [[noreturn]] void raiseServerMessage(TcpSocket::Deadline deadline);
+    // Everything up to the server's close, keeping at most limit bytes.
+    std::string receiveUntilClosed(size_t limit, TcpSocket::Deadline deadline);
+    TcpSocket::Deadline after(std::chrono::milliseconds wait) const;
+
+    std::wstring host_;
+    std::wstring port_;
+    std::wstring queue_;
+    LpdLimits limits_;
+    std::unique_ptr<TcpSocket> socket_;
+};

@@ -1,0 +1,50 @@
+// The monitor's only network code: one blocking TCP connection to the print
+// server. Every failure raises the communication error naming the
+// operation, the host and the port.
+#pragma once
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+class TcpSocket {
+public:
+    using Clock = std::chrono::steady_clock;
+    // A point in time after which a receive gives up with WSAETIMEDOUT.
+    using Deadline = std::optional<Clock::time_point>;
+
+    TcpSocket() = default;
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+    virtual ~TcpSocket();
+
+    // Resolves host and port (a number or a service name, IPv4 or IPv6) and
+    // connects to the first address that accepts.
+    void connect(const std::wstring& host, const std::wstring& port);
+    // Whether data, or the end of the stream, waits to be read; never waits.
+    bool hasInput();
+    void sendAll(const BYTE* data, size_t count);
+    // Sends two buffers as one, without copying them together.
+    void sendAll(const BYTE* first, size_t firstCount, const BYTE* second, size_t secondCount);
+    // The bytes received; 0 when the peer closed. Without waitForAll it
+    // returns after the first piece.
+    size_t receive(BYTE* buffer, size_t size, bool waitForAll, Deadline deadline = std::nullopt);
+    void halfClose();
+    // Lets the next small send leave at once instead of waiting to be coalesced.
+    void sendImmediately();
+
+    static constexpr int kBufferSize = 65536;
+
+private:
+    [[noreturn]] void fail(const std::wstring& operation, DWORD code) const;
+    void waitReadable(size_t missing, const Clock::time_point& deadline);
+    void close();
+
+    std::wstring host_;
+    std::wstring port_;
+    SOCKET socket_ = INVALID_SOCKET;
+};

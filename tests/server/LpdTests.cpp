@@ -1,0 +1,393 @@
+#include "ErrorCapture.h"
+#include "LPDErrorMap.h"
+#include "LoopbackPeer.h"
+#include "LpdClient.h"
+#include "PrinterList.h"
+#include "Recorders.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+const bool englishResources = (qrxtest::useEnglishResources(), true);
+
+using qrxtest::LoopbackPeer;
+using qrxtest::PeerConnection;
+using qrxtest::thrownError;
+
+const ControlFile kWorkedExample = ControlFile::build(L"PC1", L"alice", L"", L"report.txt");
+
+std::string bytes(std::initializer_list<int> values) {
+    std::string result;
+    for (int value : values) result += static_cast<char>(value);
+    return result;
+}
+
+std::string pattern(size_t count, int seed) {
+    std::string data(count, '\0');
+    for (size_t i = 0; i < count; ++i) data[i] = static_cast<char>((i * 31 + seed) & 0xFF);
+    return data;
+}
+
+const std::string kAck = bytes({0});
+
+// The server side of the four header steps, each answered with a zero byte;
+// what the client sent is appended to wire.
+void acceptHeader(PeerConnection& peer, std::string& wire) {
+    wire += peer.readLine();
+    peer.send(kAck);
+    std::string subcommand = peer.readLine();
+    wire += subcommand;
+    peer.send(kAck);
+    size_t count = std::stoul(subcommand.substr(1));
+    wire += peer.read(count + 1);
+    peer.send(kAck);
+    wire += peer.readLine();
+    peer.send(kAck);
+}
+
+LpdLimits quickLimits() {
+    LpdLimits limits;
+    limits.acknowledgement = std::chrono::milliseconds(300);
+    limits.queueState = std::chrono::milliseconds(300);
+    return limits;
+}
+
+TEST(ControlFile, WorkedExample) {
+    EXPECT_EQ(kWorkedExample.controlFileName, L"cfA000PC1");
+    EXPECT_EQ(kWorkedExample.dataFileName, L"dfA000PC1");
+    EXPECT_EQ(kWorkedExample.text, L"HPC1\nPalice\nNreport.txt\nldfA000PC1\n");
+    EXPECT_EQ(kWorkedExample.text.size(), 35u);
+}
+
+TEST(ControlFile, EmptyValuesLeaveOutTheirLinesAndBreaksBecomeBlanks) {
+    ControlFile noHost = ControlFile::build(L"", L"bob", L"VAVNAME='x'", L"");
+    EXPECT_EQ(noHost.controlFileName, L"cfA000");
+    EXPECT_EQ(noHost.dataFileName, L"dfA000");
+    EXPECT_EQ(noHost.text, L"Pbob\nXVAVNAME='x'\nldfA000\n");
+    ControlFile injected = ControlFile::build(L"PC1", L"eve\nUdfA000PC1", L"", L"a\r\nb");
+    EXPECT_EQ(injected.text, L"HPC1\nPeve UdfA000PC1\nNa  b\nldfA000PC1\n");
+}
+
+TEST(LpdJob, WorkedExampleByteForByte) {
+    std::string wire;
+    const std::string first = pattern(4096, 1), second = pattern(904, 2);
+    LoopbackPeer peer([&](PeerConnection& connection) {
+        acceptHeader(connection, wire);
+        wire += connection.read(4 + 4096 + 4 + 904 + 4);
+        connection.send(kAck);
+        wire += connection.readAll();  // nothing more: the client half-closes
+    });
+    LpdClient client(L"PRT1", L"127.0.0.1", peer.port());
+    client.startJob(kWorkedExample);
+    client.sendChunk(reinterpret_cast<const BYTE*>(first.data()), 4096);
+    client.sendChunk(reinterpret_cast<const BYTE*>(second.data()), 904);
+    client.finishJob();
+    peer.join();
+
+    std::string expected = bytes({0xC2}) + "PRT1\n" + bytes({0x04}) + "35 cfA000PC1\n" +
+                           "HPC1\nPalice\nNreport.txt\nldfA000PC1\n" + bytes({0}) + bytes({0x16}) + "dfA000PC1\n" +
+                           bytes({0, 0, 0x10, 0}) + first + bytes({0, 0, 0x03, 0x88}) + second + bytes({0, 0, 0, 0});
+    EXPECT_EQ(wire.size(), expected.size());
+    EXPECT_TRUE(wire == expected);
+}
+
+TEST(LpdJob, OperandsAreSentInCodePage1252WithTheirByteCount) {
+    std::string wire;
+    LoopbackPeer peer([&](PeerConnection& connection) { acceptHeader(connection, wire); });
+    LpdClient client(L"Dr\u00fcck\ner", L"127.0.0.1", peer.port());
+    client.startJob(ControlFile::build(L"PC1", L"Ren\u00e9e", L"", L""));
+    peer.join();
+    // The queue's line feed went as a blank; "Renée" is 5 bytes, not 5 UTF-16 units or 6 UTF-8 bytes.
+    EXPECT_EQ(wire.substr(0, 10), bytes({0xC2}) + "Dr\xFC" "ck er\n");
+    EXPECT_NE(wire.find(bytes({0x04}) + "23 cfA000PC1\n"), std::string::npos);
+    EXPECT_NE(wire.find("PRen\xE9" "e\n"), std::string::npos);
+}
+
+struct Refusal {
+    std::string message;
+    DWORD code;
+};
+
+class LpdRefusal : public testing::TestWithParam<Refusal> {};
+
+TEST_P(LpdRefusal, CarriesTheServersTextAndTheMappedCode) {
+    LoopbackPeer peer([&](PeerConnection& connection) {
+        connection.readLine();
+        connection.send(bytes({0x01}) + GetParam().message);
+    });
+    LpdClient client(L"PRT9", L"127.0.0.1", peer.port());
+    RuntimeError error = thrownError([&] { client.startJob(kWorkedExample); });
+    EXPECT_EQ(error.message(), std::wstring(GetParam().message.begin(), GetParam().message.end()));
+    EXPECT_EQ(error.code(), GetParam().code);
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, LpdRefusal,
+                         testing::Values(Refusal{"VAV001E Printer PRT9 is not known.", 1801},
+                                         Refusal{"VAV097E Jobs are queued.", 3009},
+                                         Refusal{"VAV999E Something new.", 1803},
+                                         Refusal{"VAV007I Just so you know.", 0}));
+
+TEST(LpdJob, AServerMessageIsALPDRuntimeError) {
+    LoopbackPeer peer([](PeerConnection& connection) {
+        connection.readLine();
+        connection.send(bytes({0x02}) + "VAV001E no");
+    });
+    LpdClient client(L"Q", L"127.0.0.1", peer.port());
+    try {
+        client.startJob(kWorkedExample);
+        ADD_FAILURE() << "no error";
+    } catch (const LPDRuntimeError& error) {
+        EXPECT_EQ(error.message(), L"VAV001E no");
+    }
+}
+
+TEST(LpdJob, ALongRefusalIsCutAndReadToItsEnd) {
+    LoopbackPeer peer([](PeerConnection& connection) {
+        connection.readLine();
+        connection.send(bytes({0x01}) + "VAV003E " + std::string(200000, 'x'));
+    });
+    LpdClient client(L"Q", L"127.0.0.1", peer.port());
+    RuntimeError error = thrownError([&] { client.startJob(kWorkedExample); });
+    EXPECT_EQ(error.message().size(), 64u * 1024u);
+    EXPECT_EQ(error.code(), 1803u);
+}
+
+TEST(LpdJob, ACloseWhereAnAnswerIsDueIsAPrematureClose) {
+    // The server takes each header step in turn and closes instead of answering the chosen one.
+    for (int answered = 0; answered < 4; ++answered) {
+        LoopbackPeer peer([answered](PeerConnection& connection) {
+            size_t contents = 0;
+            for (int step = 0; step <= answered; ++step) {
+                if (step == 2) {
+                    connection.read(contents + 1);
+                } else {
+                    std::string line = connection.readLine();
+                    if (step == 1) contents = std::stoul(line.substr(1));
+                }
+                if (step < answered) connection.send(kAck);
+            }
+        });
+        LpdClient client(L"Q", L"127.0.0.1", peer.port());
+        RuntimeError error = thrownError([&] { client.startJob(kWorkedExample); });
+        EXPECT_EQ(error.code(), 1906u) << "after " << answered << " answers";
+        EXPECT_EQ(error.message(), L"VAV5052E The Prentova Server LPD prematurely closed the connection.");
+    }
+    LoopbackPeer peer([](PeerConnection& connection) {
+        std::string ignored;
+        acceptHeader(connection, ignored);
+        connection.read(4);
+    });
+    LpdClient client(L"Q", L"127.0.0.1", peer.port());
+    client.startJob(kWorkedExample);
+    RuntimeError atTheEnd = thrownError([&] { client.finishJob(); });
+    EXPECT_EQ(atTheEnd.code(), 1906u);
+}
+
+TEST(LpdJob, AMessageDuringTheDataIsNoticedAtTheNextChunk) {
+    std::atomic<bool> messageSent{false};
+    LoopbackPeer peer([&](PeerConnection& connection) {
+        std::string ignored;
+        acceptHeader(connection, ignored);
+        connection.read(2 * (4 + 10));
+        connection.send(bytes({0x01}) + "VAV080E Printer jammed");
+        connection.close();
+        messageSent = true;
+    });
+    LpdClient client(L"Q", L"127.0.0.1", peer.port());
+    client.startJob(kWorkedExample);
+    const std::string data = pattern(10, 3);
+    client.sendChunk(reinterpret_cast<const BYTE*>(data.data()), 10);
+    client.sendChunk(reinterpret_cast<const BYTE*>(data.data()), 10);
+    for (int i = 0; i < 500 && !messageSent; ++i) Sleep(10);
+    Sleep(50);
+    RuntimeError error = thrownError([&] { client.sendChunk(reinterpret_cast<const BYTE*>(data.data()), 10); });
+    EXPECT_EQ(error.message(), L"VAV080E Printer jammed");
+    EXPECT_EQ(error.code(), 1906u);
+}
+
+TEST(LpdJob, AZeroByteDuringTheDataIsAProtocolError) {
+    LoopbackPeer peer([](PeerConnection& connection) {
+        std::string ignored;
+        acceptHeader(connection, ignored);
+        connection.send(kAck);
+        connection.readAll();
+    });
+    LpdClient client(L"Q", L"127.0.0.1", peer.port());
+    client.startJob(kWorkedExample);
+    Sleep(100);
+    const BYTE data[1] = {7};
+    RuntimeError error = thrownError([&] { client.sendChunk(data, 1); });
+    EXPECT_EQ(error.message(), L"VAV5051E Communication protocol error.");
+    EXPECT_EQ(error.code(), 0u);
+}
+
+TEST(LpdJob, AServerThatClosesAfterTheDataSubcommandFailsTheNextChunk) {
+    LoopbackPeer peer([](PeerConnection& connection) {
+        std::string ignored;
+        acceptHeader(connection, ignored);
+    });
+    LpdClient client(L"Q", L"127.0.0.1", peer.port());
+    client.startJob(kWorkedExample);
+    peer.join();
+    const BYTE data[1] = {7};
+    RuntimeError error = thrownError([&] { client.sendChunk(data, 1); });
+    EXPECT_EQ(error.code(), 1906u);
+}
+
+TEST(LpdJob, ASilentServerFailsAtTheTimeBound) {
+    LoopbackPeer peer([](PeerConnection& connection) {
+        connection.readLine();
+        Sleep(1000);
+    });
+    LpdClient client(L"Q", L"127.0.0.1", peer.port(), quickLimits());
+    RuntimeError error = thrownError([&] { client.startJob(kWorkedExample); });
+    EXPECT_EQ(error.code(), static_cast<DWORD>(WSAETIMEDOUT));
+    EXPECT_EQ(error.message().rfind(L"VAV5053E Communication error: Receive(1) failed.\nhost: 127.0.0.1, port " +
+                                        peer.port() + L"\nerror code: 10060\n",
+                                    0),
+              0u);
+}
+
+TEST(LpdJob, WorksOverIPv6) {
+    std::string wire;
+    LoopbackPeer peer(
+        [&](PeerConnection& connection) {
+            acceptHeader(connection, wire);
+            wire += connection.read(4);
+            connection.send(kAck);
+        },
+        AF_INET6);
+    LpdClient client(L"PRT1", L"::1", peer.port());
+    client.startJob(kWorkedExample);
+    client.finishJob();
+    EXPECT_EQ(wire.substr(wire.size() - 4), bytes({0, 0, 0, 0}));
+}
+
+TEST(LpdQueueState, SendsTheCommandAndKeepsTheWholeAnswer) {
+    std::string request;
+    LoopbackPeer peer([&](PeerConnection& connection) {
+        request = connection.readLine();
+        connection.send("A\nB\nC\nD\nE\nF\n");
+    });
+    EXPECT_EQ(queryPrinterList(L"127.0.0.1", peer.port()), L"A\nB\nC\nD\nE\nF\n");
+    EXPECT_EQ(request, bytes({0x04, 0x0A}));
+}
+
+TEST(LpdQueueState, AServerThatClosesAtOnceGivesAnEmptyText) {
+    LoopbackPeer peer([](PeerConnection& connection) { connection.readLine(); });
+    EXPECT_EQ(queryPrinterList(L"127.0.0.1", peer.port()), L"");
+}
+
+TEST(LpdQueueState, AnAnswerThatNeverEndsFailsAtTheTimeBound) {
+    LoopbackPeer peer([](PeerConnection& connection) {
+        connection.readLine();
+        connection.send("P1\n");
+        Sleep(1000);
+    });
+    RuntimeError error = thrownError([&] { queryPrinterList(L"127.0.0.1", peer.port(), quickLimits()); });
+    EXPECT_EQ(error.code(), static_cast<DWORD>(WSAETIMEDOUT));
+}
+
+TEST(LpdQueueState, OperandsFollowTheQueueNameWithBlanks) {
+    std::string request;
+    LoopbackPeer peer([&](PeerConnection& connection) { request = connection.readLine(); });
+    LpdClient(L"PRT1", L"127.0.0.1", peer.port()).queryQueueState({L"alice", L"12"});
+    EXPECT_EQ(request, bytes({0x04}) + "PRT1 alice 12\n");
+}
+
+TEST(TcpSocket, ResolvesServiceNamesAndRejectsNonsensePorts) {
+    TcpSocket byName;
+    RuntimeError refused = thrownError([&] { byName.connect(L"127.0.0.1", L"printer"); });
+    // "printer" is the LPD service (515): it resolved, and nothing listens there.
+    EXPECT_NE(refused.message().find(L"Connection failed."), std::wstring::npos);
+    EXPECT_NE(refused.message().find(L"port printer"), std::wstring::npos);
+
+    TcpSocket nonsense;
+    RuntimeError unresolved = thrownError([&] { nonsense.connect(L"127.0.0.1", L"no-such-service-x"); });
+    EXPECT_EQ(unresolved.message().rfind(L"VAV5053E Communication error: getaddrinfo failed.\n", 0), 0u);
+    EXPECT_NE(unresolved.code(), 0u);
+}
+
+TEST(TcpSocket, ARefusedConnectionCarriesTheRefusal) {
+    std::wstring port = qrxtest::closedPort();
+    TcpSocket socket;
+    RuntimeError error = thrownError([&] { socket.connect(L"127.0.0.1", port); });
+    EXPECT_EQ(error.code(), static_cast<DWORD>(WSAECONNREFUSED));
+    EXPECT_EQ(error.message().rfind(L"VAV5053E Communication error: Connection failed.\nhost: 127.0.0.1, port " +
+                                        port + L"\nerror code: 10061\n",
+                                    0),
+              0u);
+}
+
+TEST(TcpSocket, APeerThatResetsMidSendFailsTheSendWithTheUnsentCount) {
+    LoopbackPeer peer([](PeerConnection& connection) {
+        connection.read(1000);
+        connection.reset();
+    });
+    TcpSocket socket;
+    socket.connect(L"127.0.0.1", peer.port());
+    const std::string big = pattern(8 * 1024 * 1024, 5);
+    RuntimeError error = thrownError([&] {
+        for (int i = 0; i < 50; ++i) socket.sendAll(reinterpret_cast<const BYTE*>(big.data()), big.size());
+    });
+    EXPECT_NE(error.message().find(L"Communication error: send("), std::wstring::npos);
+    EXPECT_NE(error.code(), 0u);
+}
+
+TEST(TcpSocket, ReceiveWithAndWithoutWaitingForAll) {
+    LoopbackPeer peer([](PeerConnection& connection) {
+        connection.send("abc");
+        Sleep(100);
+        connection.send("def");
+    });
+    TcpSocket socket;
+    socket.connect(L"127.0.0.1", peer.port());
+    BYTE buffer[16] = {};
+    EXPECT_EQ(socket.receive(buffer, 6, false), 3u);
+    EXPECT_EQ(socket.receive(buffer, 3, true), 3u);
+    EXPECT_EQ(socket.receive(buffer, 1, true), 0u) << "the peer closed";
+    EXPECT_EQ(socket.receive(buffer, 0, true), 0u);
+}
+
+TEST(LPDErrorMap, EveryNumberHasOneEntryInItsClass) {
+    std::map<DWORD, int> perCode;
+    std::set<int> numbers;
+    for (const auto& [identifier, code] : lpdErrorMap().entries()) {
+        ASSERT_EQ(identifier.size(), 7u);
+        ASSERT_EQ(identifier.substr(0, 3), L"VAV");
+        ASSERT_NE(std::wstring(L"IWE").find(identifier[6]), std::wstring::npos) << identifier;
+        EXPECT_TRUE(numbers.insert(std::stoi(identifier.substr(3, 3))).second) << "two entries for " << identifier;
+        EXPECT_EQ(lpdErrorMap().codeFor(identifier), code);
+        ++perCode[code];
+    }
+    EXPECT_EQ(perCode, (std::map<DWORD, int>{{0, 16}, {63, 4}, {1801, 1}, {1803, 61}, {1906, 64}, {3009, 1}}));
+    std::set<int> absent;
+    for (int number = 1; number <= 153; ++number)
+        if (!numbers.count(number)) absent.insert(number);
+    EXPECT_EQ(absent, (std::set<int>{5, 13, 31, 125, 127, 141}));
+    EXPECT_EQ(numbers.size(), 147u);
+}
+
+TEST(LPDErrorMap, LookupIsExactOnTheFirstSevenCharacters) {
+    const LPDErrorMap& map = lpdErrorMap();
+    EXPECT_EQ(map.codeFor(L"VAV097E queued"), 3009u);
+    EXPECT_EQ(map.codeFor(L"VAV001E"), 1801u);
+    EXPECT_EQ(map.codeFor(L"VAV007I"), 0u);
+    EXPECT_EQ(map.codeFor(L"VAV044I x"), 1906u);
+    EXPECT_EQ(map.codeFor(L"VAV014E x"), 63u);
+    EXPECT_EQ(map.codeFor(L"vav001e x"), 1803u);
+    EXPECT_EQ(map.codeFor(L" VAV001E x"), 1803u);
+    EXPECT_EQ(map.codeFor(L"VAV00"), 1803u);
+    EXPECT_EQ(map.codeFor(L""), 1803u);
+    for (const wchar_t* absent : {L"VAV005E", L"VAV013E", L"VAV031E", L"VAV125E", L"VAV127E", L"VAV141E"})
+        EXPECT_EQ(map.codeFor(absent), 1803u) << absent;
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+#include "LoopbackPeer.h"
+
+#include <stdexcept>
+
+namespace qrxtest {
+
+namespace {
+
+struct WinsockStart {
+    WinsockStart() {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+    }
+} winsockStart;
+
+void boundWaits(SOCKET socket) {
+    DWORD wait = LoopbackPeer::kWaitMs;
+    setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+    setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+}
+
+SOCKET listenOnLoopback(int family, unsigned short& port) {
+    SOCKET listener = socket(family, SOCK_STREAM, IPPROTO_TCP);
+    if (listener == INVALID_SOCKET) throw std::runtime_error("socket failed");
+    sockaddr_storage address{};
+    int length = 0;
+    if (family == AF_INET6) {
+        auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+        v6->sin6_family = AF_INET6;
+        v6->sin6_addr = in6addr_loopback;
+        length = sizeof *v6;
+    } else {
+        auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+        v4->sin_family = AF_INET;
+        v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        length = sizeof *v4;
+    }
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(listener, 4) != 0)
+        throw std::runtime_error("bind or listen failed");
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
+                                    : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+    return listener;
+}
+
+}  // namespace
+
+std::string PeerConnection::read(size_t count) {
+    std::string bytes;
+    char piece[65536];
+    while (bytes.size() < count) {
+        int got = recv(socket_, piece, static_cast<int>(std::min<size_t>(sizeof piece, count - bytes.size())), 0);
+        if (got <= 0) break;
+        bytes.append(piece, static_cast<size_t>(got));
+    }
+    return bytes;
+}
+
+std::string PeerConnection::readLine() {
+    std::string line;
+    char c = 0;
+    while (recv(socket_, &c, 1, 0) == 1) {
+        line += c;
+        if (c == '\n') break;
+    }
+    return line;
+}
+
+std::string PeerConnection::readAll() {
+    std::string bytes;
+    char piece[65536];
+    for (int got; (got = recv(socket_, piece, sizeof piece, 0)) > 0;) bytes.append(piece, static_cast<size_t>(got));
+    return bytes;
+}
+
+void PeerConnection::send(const std::string& bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        int done = ::send(socket_, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
+        if (done <= 0) return;
+        sent += static_cast<size_t>(done);
+    }
+}
+
+void PeerConnection::reset() {
+    linger abort{1, 0};
+    setsockopt(socket_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+    close();
+}
+
+void PeerConnection::close() {
+    if (socket_ != INVALID_SOCKET) closesocket(socket_);
+    socket_ = INVALID_SOCKET;
+}
+
+LoopbackPeer::LoopbackPeer(Script script, int family) : listener_(listenOnLoopback(family, port_)) {
+    SOCKET listener = listener_;
+    thread_ = std::thread([listener, script = std::move(script)] {
+        fd_set ready;
+        FD_ZERO(&ready);
+        FD_SET(listener, &ready);
+        timeval wait{static_cast<long>(kWaitMs / 1000), 0};
+        if (select(0, &ready, nullptr, nullptr, &wait) != 1) return;
+        SOCKET accepted = accept(listener, nullptr, nullptr);
+        if (accepted == INVALID_SOCKET) return;
+        boundWaits(accepted);
+        PeerConnection connection(accepted);
+        script(connection);
+        connection.close();
+    });
+}
+
+void LoopbackPeer::join() {
+    if (thread_.joinable()) thread_.join();
+}
+
+LoopbackPeer::~LoopbackPeer() {
+    join();
+    closesocket(listener_);
+}
+
+std::wstring closedPort() {
+    unsigned short port = 0;
+    SOCKET listener = listenOnLoopback(AF_INET, port);
+    closesocket(listener);
+    return std::to_wstring(port);
+}
+
+}  // namespace qrxtest

@@ -1,0 +1,57 @@
+// A scripted peer on loopback for tests of the monitor's network code: it
+// accepts one connection and runs the test's script on it. Every wait is
+// bounded, so a script that expects what never comes fails instead of hanging.
+#pragma once
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace qrxtest {
+
+class PeerConnection {
+public:
+    explicit PeerConnection(SOCKET socket) : socket_(socket) {}
+    // Exactly count bytes; fewer when the client closed or the wait ran out.
+    std::string read(size_t count);
+    std::string readLine();
+    // Everything until the client closes its side.
+    std::string readAll();
+    void send(const std::string& bytes);
+    // Closes at once with a reset instead of an orderly close.
+    void reset();
+    void close();
+    SOCKET socket() const { return socket_; }
+
+private:
+    SOCKET socket_;
+};
+
+class LoopbackPeer {
+public:
+    using Script = std::function<void(PeerConnection&)>;
+    explicit LoopbackPeer(Script script, int family = AF_INET);
+    ~LoopbackPeer();
+    LoopbackPeer(const LoopbackPeer&) = delete;
+    LoopbackPeer& operator=(const LoopbackPeer&) = delete;
+
+    std::wstring port() const { return std::to_wstring(port_); }
+    // Waits (bounded) for the script to end.
+    void join();
+
+    static constexpr DWORD kWaitMs = 5000;
+
+private:
+    unsigned short port_ = 0;  // before the listener, which sets it
+    SOCKET listener_ = INVALID_SOCKET;
+    std::thread thread_;
+};
+
+// A loopback port that nothing listens on.
+std::wstring closedPort();
+
+}  // namespace qrxtest
