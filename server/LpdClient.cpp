@@ -10,7 +10,7 @@ LpdClient::LpdClient(std::wstring queue, std::wstring host, std::wstring port, L
       port_(std::move(port)),
       queue_(std::move(queue)),
       limits_(limits),
-      socket_(std::make_unique<TcpSocket>()) {}
+      socket_(std::make_unique<TcpSocket>(limits.send)) {}
 
 TcpSocket::Deadline LpdClient::after(std::chrono::milliseconds wait) const { return TcpSocket::Clock::now() + wait; }
 

@@ -16,6 +16,7 @@
 struct LpdLimits {
     std::chrono::milliseconds acknowledgement{std::chrono::seconds(300)};
     std::chrono::milliseconds queueState{std::chrono::seconds(60)};
+    std::chrono::milliseconds send{std::chrono::seconds(300)};
     size_t messageBytes = 64 * 1024;
     size_t queueStateBytes = 16 * 1024 * 1024;
 };

@@ -56,12 +56,16 @@ void TcpSocket::connect(const std::wstring& host, const std::wstring& port) {
         if (socket_ == INVALID_SOCKET) fail(L"socket", WSAGetLastError());
         const int bufferSize = kBufferSize;
         const BOOL on = TRUE;
-        // Keep-alive lets a connection to a vanished server break in the end.
+        const DWORD sendWait = static_cast<DWORD>(sendLimit_.count());
+        // Keep-alive lets a connection to a vanished server break in the end;
+        // the send limit frees the thread from a server that stops reading.
         if (setsockopt(socket_, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&bufferSize), sizeof bufferSize) ==
                 SOCKET_ERROR ||
             setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bufferSize), sizeof bufferSize) ==
                 SOCKET_ERROR ||
             setsockopt(socket_, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof on) ==
+                SOCKET_ERROR ||
+            setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendWait), sizeof sendWait) ==
                 SOCKET_ERROR)
             fail(L"setsockopt", WSAGetLastError());
         if (::connect(socket_, address->ai_addr, static_cast<int>(address->ai_addrlen)) == 0) return;

@@ -17,7 +17,8 @@ public:
     // A point in time after which a receive gives up with WSAETIMEDOUT.
     using Deadline = std::optional<Clock::time_point>;
 
-    TcpSocket() = default;
+    // A send that the peer does not take within sendLimit fails with WSAETIMEDOUT.
+    explicit TcpSocket(std::chrono::milliseconds sendLimit = std::chrono::seconds(300)) : sendLimit_(sendLimit) {}
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
     virtual ~TcpSocket();
@@ -44,6 +45,7 @@ private:
     void waitReadable(size_t missing, const Clock::time_point& deadline);
     void close();
 
+    std::chrono::milliseconds sendLimit_;
     std::wstring host_;
     std::wstring port_;
     SOCKET socket_ = INVALID_SOCKET;
