@@ -3,6 +3,7 @@
 #include "OrdinaryRegistry.h"
 
 #include "EntryGuard.h"
+#include "JobEntry.h"
 #include "ErrorBuilders.h"
 #include "Port.h"
 #include "PortInfoBuffer.h"
@@ -120,6 +121,9 @@ MONITOR2 makeMonitorTable() {
     table.cbSize = kMonitorTableSize;
     table.pfnEnumPorts = enumPorts;
     table.pfnOpenPort = openPort;
+    table.pfnStartDocPort = startDocPort;
+    table.pfnWritePort = writePort;
+    table.pfnEndDocPort = endDocPort;
     table.pfnReadPort = readPort;
     table.pfnClosePort = closePort;
     table.pfnXcvOpenPort = xcvOpenPort;

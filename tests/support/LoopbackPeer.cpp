@@ -93,20 +93,23 @@ void PeerConnection::close() {
     socket_ = INVALID_SOCKET;
 }
 
-LoopbackPeer::LoopbackPeer(Script script, int family) : listener_(listenOnLoopback(family, port_)) {
+LoopbackPeer::LoopbackPeer(Script script, int family, int connections)
+    : listener_(listenOnLoopback(family, port_)) {
     SOCKET listener = listener_;
-    thread_ = std::thread([listener, script = std::move(script)] {
-        fd_set ready;
-        FD_ZERO(&ready);
-        FD_SET(listener, &ready);
-        timeval wait{static_cast<long>(kWaitMs / 1000), 0};
-        if (select(0, &ready, nullptr, nullptr, &wait) != 1) return;
-        SOCKET accepted = accept(listener, nullptr, nullptr);
-        if (accepted == INVALID_SOCKET) return;
-        boundWaits(accepted);
-        PeerConnection connection(accepted);
-        script(connection);
-        connection.close();
+    thread_ = std::thread([listener, connections, script = std::move(script)] {
+        for (int served = 0; served < connections; ++served) {
+            fd_set ready;
+            FD_ZERO(&ready);
+            FD_SET(listener, &ready);
+            timeval wait{static_cast<long>(kWaitMs / 1000), 0};
+            if (select(0, &ready, nullptr, nullptr, &wait) != 1) return;
+            SOCKET accepted = accept(listener, nullptr, nullptr);
+            if (accepted == INVALID_SOCKET) return;
+            boundWaits(accepted);
+            PeerConnection connection(accepted);
+            script(connection);
+            connection.close();
+        }
     });
 }
 

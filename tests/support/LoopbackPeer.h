@@ -34,7 +34,8 @@ private:
 class LoopbackPeer {
 public:
     using Script = std::function<void(PeerConnection&)>;
-    explicit LoopbackPeer(Script script, int family = AF_INET);
+    // Runs the script on each of the first `connections` connections, one after the other.
+    explicit LoopbackPeer(Script script, int family = AF_INET, int connections = 1);
     ~LoopbackPeer();
     LoopbackPeer(const LoopbackPeer&) = delete;
     LoopbackPeer& operator=(const LoopbackPeer&) = delete;

@@ -1,0 +1,381 @@
+// The job functions called as the spooler calls them, against a scripted
+// print server on loopback and a stand-in for the spooler's job calls.
+#include "ErrorCapture.h"
+#include "JobEntry.h"
+#include "LoopbackPeer.h"
+#include "MonitorEntry.h"
+#include "Port.h"
+#include "PortStore.h"
+#include "Recorders.h"
+#include "RegistryMonitor.h"
+#include "SpoolerJobCalls.h"
+#include "SystemErrorText.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+const bool englishResources = (qrxtest::useEnglishResources(), true);
+
+using qrxtest::LoopbackPeer;
+using qrxtest::PeerConnection;
+
+constexpr DWORD kSentinel = 0xdeadbeef;
+const std::string kAck(1, '\0');
+
+// What the scripted server received of one job.
+struct ServedJob {
+    std::string jobLine, controlLine, controlText, dataLine, data;
+    bool ended = false;
+};
+
+// Serves one job completely, answering every step with a zero byte.
+ServedJob serveJob(PeerConnection& peer) {
+    ServedJob job;
+    job.jobLine = peer.readLine();
+    peer.send(kAck);
+    job.controlLine = peer.readLine();
+    peer.send(kAck);
+    if (job.controlLine.size() < 2) return job;
+    std::string contents = peer.read(std::stoul(job.controlLine.substr(1)) + 1);
+    job.controlText = contents.substr(0, contents.size() - 1);
+    peer.send(kAck);
+    job.dataLine = peer.readLine();
+    peer.send(kAck);
+    for (;;) {
+        std::string header = peer.read(4);
+        if (header.size() < 4) return job;
+        uint32_t count = (uint32_t(BYTE(header[0])) << 24) | (uint32_t(BYTE(header[1])) << 16) |
+                         (uint32_t(BYTE(header[2])) << 8) | uint32_t(BYTE(header[3]));
+        if (count == 0) break;
+        job.data += peer.read(count);
+    }
+    peer.send(kAck);
+    peer.readAll();
+    job.ended = true;
+    return job;
+}
+
+// The spooler's job calls for one job with a known owner and document.
+class FakeJobCalls : public SpoolerJobCalls {
+public:
+    FakeJobCalls() { setSpoolerJobCalls(this); }
+    ~FakeJobCalls() override { setSpoolerJobCalls(nullptr); }
+
+    BOOL openPrinter(LPWSTR printerName, LPHANDLE printer) override {
+        if (printerName != printer_) {
+            SetLastError(ERROR_INVALID_PRINTER_NAME);
+            return FALSE;
+        }
+        *printer = reinterpret_cast<HANDLE>(0x1234);
+        ++openPrinters;
+        return TRUE;
+    }
+    BOOL getJob(HANDLE, DWORD jobId, DWORD level, LPBYTE record, DWORD size, LPDWORD needed) override {
+        DWORD bytes = sizeof(JOB_INFO_2W) + DWORD((user.size() + document.size() + 2) * sizeof(wchar_t));
+        *needed = bytes;
+        if (jobId != kJobId || level != 2) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        if (size < bytes) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return FALSE;
+        }
+        auto* info = reinterpret_cast<JOB_INFO_2W*>(record);
+        *info = JOB_INFO_2W{};
+        auto* strings = reinterpret_cast<wchar_t*>(record + sizeof(JOB_INFO_2W));
+        wcscpy(strings, user.c_str());
+        info->pUserName = user.empty() ? nullptr : strings;
+        wcscpy(strings + user.size() + 1, document.c_str());
+        info->pDocument = strings + user.size() + 1;
+        info->JobId = jobId;
+        return TRUE;
+    }
+    BOOL setJob(HANDLE, DWORD, DWORD level, LPBYTE record, DWORD command) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (command == JOB_CONTROL_DELETE) {
+            ++deleted;
+            return TRUE;
+        }
+        if (failStatus) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        auto* info = reinterpret_cast<JOB_INFO_2W*>(record);
+        if (level == 2 && info) {
+            statuses.push_back(info->Status);
+            statusTexts.push_back(info->pStatus ? info->pStatus : L"");
+        }
+        return TRUE;
+    }
+    BOOL closePrinter(HANDLE) override {
+        ++closedPrinters;
+        return TRUE;
+    }
+
+    static constexpr DWORD kJobId = 17;
+    std::wstring printer_ = L"Office";
+    std::wstring user = L"alice";
+    std::wstring document = L"report.txt";
+    bool failStatus = false;
+    std::mutex mutex;
+    std::vector<DWORD> statuses;
+    std::vector<std::wstring> statusTexts;
+    std::atomic<int> deleted{0}, openPrinters{0}, closedPrinters{0};
+};
+
+class JobPath : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(InitializePrintMonitor2(&init_, &monitor_), nullptr); }
+    void TearDown() override { entry::shutdown(monitor_); }
+
+    // A port of the store pointing at the given server port.
+    void configure(const std::wstring& name, const std::wstring& serverPort, const std::wstring& queue = L"PRT1",
+                   DWORD unattended = 0) {
+        PortStore store(registry_.handle());
+        store.createPortKey(name);
+        store.writePortValue(name, L"Host", std::wstring(L"127.0.0.1"));
+        store.writePortValue(name, L"Port", serverPort);
+        store.writePortValue(name, L"Printer", queue);
+        store.writePortValue(name, L"Unattended", unattended);
+    }
+    HANDLE open(const std::wstring& name) {
+        HANDLE port = nullptr;
+        EXPECT_TRUE(entry::openPort(monitor_, const_cast<LPWSTR>(name.c_str()), &port));
+        static_cast<Port*>(port)->setLimits(quickLimits());
+        return port;
+    }
+    static LpdLimits quickLimits() {
+        LpdLimits limits;
+        limits.acknowledgement = std::chrono::seconds(3);
+        return limits;
+    }
+    BOOL start(HANDLE port, const wchar_t* printer = L"Office", const wchar_t* title = L"ignored") {
+        DOC_INFO_1W info{const_cast<LPWSTR>(title), nullptr, nullptr};
+        SetLastError(kSentinel);
+        return entry::startDocPort(port, const_cast<LPWSTR>(printer), FakeJobCalls::kJobId, 1,
+                                   reinterpret_cast<LPBYTE>(&info));
+    }
+    BOOL write(HANDLE port, const std::string& data, DWORD* written = nullptr) {
+        DWORD ignored = 0;
+        SetLastError(kSentinel);
+        return entry::writePort(port, reinterpret_cast<LPBYTE>(const_cast<char*>(data.data())),
+                                DWORD(data.size()), written ? written : &ignored);
+    }
+
+    qrxtest::RegistryMonitor registry_;
+    MONITORINIT init_ = registry_.handle().init;
+    HANDLE monitor_ = nullptr;
+    FakeJobCalls calls_;
+    qrxtest::RecordingEventLog log_;
+    qrxtest::RecordingMessageBoxes boxes_;
+};
+
+TEST_F(JobPath, AJobReachesTheServerWithItsOwnerDocumentAndAttributes) {
+    ServedJob served;
+    LoopbackPeer peer([&](PeerConnection& c) { served = serveJob(c); });
+    configure(L"P1", peer.port());
+    PortStore(registry_.handle()).writePortValue(L"P1", L"Name", std::wstring(L"Ann O'Hara"));
+    calls_.document = L"line one\nline two";
+    HANDLE port = open(L"P1");
+    ASSERT_TRUE(start(port)) << GetLastError();
+    DWORD written = 0;
+    EXPECT_TRUE(write(port, "first block", &written));
+    EXPECT_EQ(written, 11u);
+    EXPECT_TRUE(write(port, std::string(70000, 'x')));
+    SetLastError(kSentinel);
+    EXPECT_TRUE(entry::endDocPort(port));
+    EXPECT_TRUE(entry::closePort(port));
+    peer.join();
+
+    EXPECT_EQ(served.jobLine, "\xC2PRT1\n");
+    EXPECT_NE(served.controlText.find("Palice\n"), std::string::npos);
+    EXPECT_NE(served.controlText.find("XVAVname-text='Ann O\\'Hara' \n"), std::string::npos);
+    EXPECT_NE(served.controlText.find("Nline one line two\n"), std::string::npos) << "one N line";
+    EXPECT_EQ(served.data, "first block" + std::string(70000, 'x'));
+    EXPECT_TRUE(served.ended);
+    EXPECT_EQ(calls_.deleted, 1) << "a printed job leaves the queue";
+    EXPECT_EQ(calls_.closedPrinters, 1);
+    EXPECT_TRUE(log_.events().empty());
+}
+
+TEST_F(JobPath, AnEmptyQueueStillSendsTheJobCommand) {
+    ServedJob served;
+    LoopbackPeer peer([&](PeerConnection& c) { served = serveJob(c); });
+    configure(L"P1", peer.port(), L"");
+    HANDLE port = open(L"P1");
+    ASSERT_TRUE(start(port));
+    EXPECT_TRUE(entry::endDocPort(port));
+    entry::closePort(port);
+    peer.join();
+    EXPECT_EQ(served.jobLine, "\xC2\n");
+}
+
+TEST_F(JobPath, TwoDocumentsUseTwoConnections) {
+    std::atomic<int> jobs{0};
+    LoopbackPeer peer([&](PeerConnection& c) { jobs += serveJob(c).ended ? 1 : 0; }, AF_INET, 2);
+    configure(L"P1", peer.port());
+    HANDLE port = open(L"P1");
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(start(port));
+        EXPECT_TRUE(write(port, "data"));
+        EXPECT_TRUE(entry::endDocPort(port));
+    }
+    entry::closePort(port);
+    peer.join();
+    EXPECT_EQ(jobs, 2);
+}
+
+TEST_F(JobPath, AMissingPortKeyFailsWithTheRegistryErrorAndRemovesTheJob) {
+    HANDLE port = open(L"NeverAdded");
+    EXPECT_FALSE(start(port));
+    EXPECT_EQ(GetLastError(), 2u);
+    ASSERT_EQ(log_.events().size(), 1u);
+    EXPECT_EQ(log_.events()[0].message.rfind(L"VAV5050E Registry error: fpOpenKey() failed.\nname: Ports\\NeverAdded\n", 0),
+              0u);
+    ASSERT_EQ(calls_.statuses.size(), 1u);
+    EXPECT_EQ(calls_.statuses[0], static_cast<DWORD>(JOB_STATUS_ERROR));
+    EXPECT_EQ(calls_.statusTexts[0].find(L'\n'), std::wstring::npos) << "the status text is one line";
+    EXPECT_EQ(calls_.deleted, 1);
+    EXPECT_EQ(boxes_.boxes().size(), 1u) << "an attended port shows the error";
+    entry::closePort(port);
+}
+
+TEST_F(JobPath, AServerThatIsDownFailsWithTheConnectionError) {
+    configure(L"P1", qrxtest::closedPort(), L"PRT1", 1);
+    HANDLE port = open(L"P1");
+    EXPECT_FALSE(start(port));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(WSAECONNREFUSED));
+    ASSERT_EQ(log_.events().size(), 1u);
+    EXPECT_NE(log_.events()[0].message.find(L"Communication error: Connection failed."), std::wstring::npos);
+    EXPECT_TRUE(boxes_.boxes().empty()) << "an unattended port shows nothing";
+    EXPECT_EQ(calls_.deleted, 1);
+    entry::closePort(port);
+}
+
+TEST_F(JobPath, AfterAFailedWriteTheEndFailsWithoutANewError) {
+    LoopbackPeer peer([](PeerConnection& c) {
+        std::string line = c.readLine();
+        c.send(kAck);
+        line = c.readLine();
+        c.send(kAck);
+        c.read(std::stoul(line.substr(1)) + 1);
+        c.send(kAck);
+        c.readLine();
+        c.send(kAck);
+        c.send(std::string(1, '\x01') + "VAV080E Printer jammed");
+    });
+    configure(L"P1", peer.port());
+    HANDLE port = open(L"P1");
+    ASSERT_TRUE(start(port));
+    peer.join();
+    Sleep(50);
+    EXPECT_FALSE(write(port, "data"));
+    EXPECT_EQ(GetLastError(), 1906u);
+    EXPECT_EQ(boxes_.boxes().at(0).text, L"VAV080E Printer jammed");
+    EXPECT_EQ(calls_.statusTexts.at(0), L"VAV080E Printer jammed");
+    SetLastError(kSentinel);
+    EXPECT_FALSE(entry::endDocPort(port));
+    EXPECT_EQ(GetLastError(), kSentinel);
+    EXPECT_EQ(log_.events().size(), 1u);
+    entry::closePort(port);
+}
+
+TEST_F(JobPath, AFailedStatusIsLoggedAndTheJobsOwnErrorReported) {
+    calls_.failStatus = true;
+    configure(L"P1", qrxtest::closedPort());
+    HANDLE port = open(L"P1");
+    EXPECT_FALSE(start(port));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(WSAECONNREFUSED)) << "the job's error, not the status error";
+    auto events = log_.events();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].message.rfind(L"SetJob() failed.\n", 0), 0u);
+    EXPECT_NE(events[1].message.find(L"Connection failed."), std::wstring::npos);
+    EXPECT_EQ(calls_.deleted, 1) << "the job is removed all the same";
+    EXPECT_EQ(calls_.closedPrinters, 1);
+    entry::closePort(port);
+}
+
+TEST_F(JobPath, AnEmptyWriteSendsNothingAndAWriteAfterTheEndFails) {
+    ServedJob served;
+    LoopbackPeer peer([&](PeerConnection& c) { served = serveJob(c); });
+    configure(L"P1", peer.port());
+    HANDLE port = open(L"P1");
+    ASSERT_TRUE(start(port));
+    DWORD written = kSentinel;
+    EXPECT_TRUE(write(port, "", &written));
+    EXPECT_EQ(written, 0u);
+    EXPECT_TRUE(write(port, "abc"));
+    EXPECT_TRUE(entry::endDocPort(port));
+    EXPECT_FALSE(write(port, "late"));
+    EXPECT_TRUE(entry::endDocPort(port)) << "a second end has nothing left to do";
+    entry::closePort(port);
+    peer.join();
+    EXPECT_EQ(served.data, "abc");
+    EXPECT_TRUE(served.ended) << "the empty write did not end the data early";
+}
+
+TEST_F(JobPath, ClosingAPortWhoseJobNeverEndedRemovesTheJobAndTheConnection) {
+    std::string afterHeader;
+    LoopbackPeer peer([&](PeerConnection& c) {
+        std::string line = c.readLine();
+        c.send(kAck);
+        line = c.readLine();
+        c.send(kAck);
+        c.read(std::stoul(line.substr(1)) + 1);
+        c.send(kAck);
+        c.readLine();
+        c.send(kAck);
+        afterHeader = c.readAll();
+    });
+    configure(L"P1", peer.port());
+    HANDLE port = open(L"P1");
+    ASSERT_TRUE(start(port));
+    EXPECT_TRUE(write(port, "partial"));
+    EXPECT_TRUE(entry::closePort(port));
+    peer.join();
+    EXPECT_EQ(calls_.deleted, 1);
+    EXPECT_EQ(afterHeader.size(), 4u + 7u) << "the connection closed without an end of data";
+}
+
+TEST_F(JobPath, WithoutAPrinterNameTheDocumentRecordAndTheCallerStandIn) {
+    ServedJob served;
+    LoopbackPeer peer([&](PeerConnection& c) { served = serveJob(c); });
+    configure(L"P1", peer.port());
+    HANDLE port = open(L"P1");
+    ASSERT_TRUE(start(port, nullptr, L"From the record"));
+    EXPECT_TRUE(entry::endDocPort(port));
+    entry::closePort(port);
+    peer.join();
+    wchar_t user[257];
+    DWORD length = 257;
+    ASSERT_TRUE(GetUserNameW(user, &length));
+    std::wstring wide = user;
+    EXPECT_NE(served.controlText.find("P" + std::string(wide.begin(), wide.end()) + "\n"), std::string::npos);
+    EXPECT_NE(served.controlText.find("NFrom the record\n"), std::string::npos);
+    EXPECT_EQ(calls_.openPrinters, 0);
+}
+
+TEST_F(JobPath, NullHandlesAreUnknownPorts) {
+    SetLastError(kSentinel);
+    EXPECT_FALSE(entry::startDocPort(nullptr, nullptr, 0, 1, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_UNKNOWN_PORT));
+    SetLastError(kSentinel);
+    EXPECT_FALSE(entry::endDocPort(nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_UNKNOWN_PORT));
+    DWORD written = 0;
+    EXPECT_FALSE(entry::writePort(nullptr, nullptr, 0, &written));
+    HANDLE port = open(L"Idle");
+    SetLastError(kSentinel);
+    EXPECT_FALSE(entry::endDocPort(port)) << "no document in progress";
+    EXPECT_EQ(GetLastError(), kSentinel);
+    entry::closePort(port);
+}
+
+}  // namespace
