@@ -24,42 +24,11 @@ const bool englishResources = (qrxtest::useEnglishResources(), true);
 
 using qrxtest::LoopbackPeer;
 using qrxtest::PeerConnection;
+using qrxtest::ServedJob;
+using qrxtest::serveJob;
 
 constexpr DWORD kSentinel = 0xdeadbeef;
 const std::string kAck(1, '\0');
-
-// What the scripted server received of one job.
-struct ServedJob {
-    std::string jobLine, controlLine, controlText, dataLine, data;
-    bool ended = false;
-};
-
-// Serves one job completely, answering every step with a zero byte.
-ServedJob serveJob(PeerConnection& peer) {
-    ServedJob job;
-    job.jobLine = peer.readLine();
-    peer.send(kAck);
-    job.controlLine = peer.readLine();
-    peer.send(kAck);
-    if (job.controlLine.size() < 2) return job;
-    std::string contents = peer.read(std::stoul(job.controlLine.substr(1)) + 1);
-    job.controlText = contents.substr(0, contents.size() - 1);
-    peer.send(kAck);
-    job.dataLine = peer.readLine();
-    peer.send(kAck);
-    for (;;) {
-        std::string header = peer.read(4);
-        if (header.size() < 4) return job;
-        uint32_t count = (uint32_t(BYTE(header[0])) << 24) | (uint32_t(BYTE(header[1])) << 16) |
-                         (uint32_t(BYTE(header[2])) << 8) | uint32_t(BYTE(header[3]));
-        if (count == 0) break;
-        job.data += peer.read(count);
-    }
-    peer.send(kAck);
-    peer.readAll();
-    job.ended = true;
-    return job;
-}
 
 // The spooler's job calls for one job with a known owner and document.
 class FakeJobCalls : public SpoolerJobCalls {

@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "StoredPort.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,8 +11,9 @@
 
 namespace {
 
+using qrxtest::StoredPort;
+
 const std::wstring kMonitorName = L"Prentova Port Monitor";
-const std::wstring kPortsKey = L"System\\CurrentControlSet\\Control\\Print\\Monitors\\Prentova Port Monitor\\Ports";
 
 struct ListedPort {
     std::wstring name, monitor, description;
@@ -40,63 +43,6 @@ const ListedPort* find(const std::vector<ListedPort>& ports, const std::wstring&
     for (const ListedPort& port : ports)
         if (port.name == name) return &port;
     return nullptr;
-}
-
-// A port made the way the monitor's store keeps it: a key below "Ports".
-class StoredPort {
-public:
-    explicit StoredPort(std::wstring name) : name_(std::move(name)) {
-        HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kPortsKey + L"\\" + name_).c_str(), 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        RegCloseKey(key);
-    }
-    ~StoredPort() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, (kPortsKey + L"\\" + name_).c_str()); }
-
-private:
-    std::wstring name_;
-};
-
-std::wstring systemFile(const std::wstring& name) {
-    wchar_t dir[MAX_PATH];
-    GetSystemDirectoryW(dir, MAX_PATH);
-    return std::wstring(dir) + L"\\" + name;
-}
-
-std::wstring serverMessageFile() {
-    wchar_t text[MAX_PATH] = {};
-    DWORD size = sizeof text;
-    RegGetValueW(HKEY_LOCAL_MACHINE,
-                 L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Prentova Port Monitor Server",
-                 L"EventMessageFile", RRF_RT_ANY | RRF_NOEXPAND, nullptr, text, &size);
-    return text;
-}
-
-TEST(MonitorStartUp, RewritesTheEventSourceAndStopsWithoutTheEnglishLibrary) {
-    ASSERT_EQ(GetModuleHandleW(L"QRXServerDll.dll"), nullptr) << "the monitor must not be loaded yet";
-    const std::wstring key = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Prentova Port Monitor Server";
-    const std::wstring stale = L"stale.dll";
-    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"EventMessageFile", REG_EXPAND_SZ, stale.c_str(),
-                              static_cast<DWORD>((stale.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
-
-    HMODULE monitor = LoadLibraryW(L"QRXServerDll.dll");
-    ASSERT_NE(monitor, nullptr) << GetLastError();
-    EXPECT_NE(GetModuleHandleW(L"QRXPM1033U.dll"), nullptr) << "start-up loads the English library";
-    EXPECT_EQ(serverMessageFile(), L"%SystemRoot%\\System32\\QRX_EVENT_RU1033RI.DLL");
-    FreeLibrary(monitor);
-    EXPECT_EQ(GetModuleHandleW(L"QRXPM1033U.dll"), nullptr) << "exit frees the library again";
-
-    const std::wstring english = systemFile(L"QRXPM1033U.dll");
-    const std::wstring aside = english + L".aside";
-    ASSERT_TRUE(MoveFileW(english.c_str(), aside.c_str()));
-    HMODULE withoutResources = LoadLibraryW(L"QRXServerDll.dll");
-    DWORD error = GetLastError();
-    ASSERT_TRUE(MoveFileW(aside.c_str(), english.c_str()));
-    EXPECT_EQ(withoutResources, nullptr);
-    EXPECT_NE(error, 0u);
-    if (withoutResources) FreeLibrary(withoutResources);
 }
 
 TEST(Spooler, KnowsTheInstalledMonitor) {

@@ -122,6 +122,33 @@ LoopbackPeer::~LoopbackPeer() {
     closesocket(listener_);
 }
 
+ServedJob serveJob(PeerConnection& peer) {
+    const std::string ack(1, '\0');
+    ServedJob job;
+    job.jobLine = peer.readLine();
+    peer.send(ack);
+    job.controlLine = peer.readLine();
+    peer.send(ack);
+    if (job.controlLine.size() < 2) return job;
+    std::string contents = peer.read(std::stoul(job.controlLine.substr(1)) + 1);
+    job.controlText = contents.substr(0, contents.empty() ? 0 : contents.size() - 1);
+    peer.send(ack);
+    job.dataLine = peer.readLine();
+    peer.send(ack);
+    for (;;) {
+        std::string header = peer.read(4);
+        if (header.size() < 4) return job;
+        uint32_t count = (uint32_t(BYTE(header[0])) << 24) | (uint32_t(BYTE(header[1])) << 16) |
+                         (uint32_t(BYTE(header[2])) << 8) | uint32_t(BYTE(header[3]));
+        if (count == 0) break;
+        job.data += peer.read(count);
+    }
+    peer.send(ack);
+    peer.readAll();
+    job.ended = true;
+    return job;
+}
+
 std::wstring closedPort() {
     unsigned short port = 0;
     SOCKET listener = listenOnLoopback(AF_INET, port);

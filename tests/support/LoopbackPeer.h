@@ -52,6 +52,16 @@ private:
     std::thread thread_;
 };
 
+// What a scripted print server received of one job.
+struct ServedJob {
+    std::string jobLine, controlLine, controlText, dataLine, data;
+    bool ended = false;
+};
+
+// Serves one job of the LPD conversation completely, answering every step
+// with a zero byte, and reads until the client closes.
+ServedJob serveJob(PeerConnection& peer);
+
 // A loopback port that nothing listens on.
 std::wstring closedPort();
 

@@ -1,0 +1,53 @@
+// The monitor's start-up and exit as the spooler's load runs them, in a
+// program of its own so that nothing else has loaded the monitor or its
+// resource library before.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::wstring systemFile(const std::wstring& name) {
+    wchar_t dir[MAX_PATH];
+    GetSystemDirectoryW(dir, MAX_PATH);
+    return std::wstring(dir) + L"\\" + name;
+}
+
+std::wstring serverMessageFile() {
+    wchar_t text[MAX_PATH] = {};
+    DWORD size = sizeof text;
+    RegGetValueW(HKEY_LOCAL_MACHINE,
+                 L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Prentova Port Monitor Server",
+                 L"EventMessageFile", RRF_RT_ANY | RRF_NOEXPAND, nullptr, text, &size);
+    return text;
+}
+
+TEST(MonitorStartUp, RewritesTheEventSourceAndStopsWithoutTheEnglishLibrary) {
+    ASSERT_EQ(GetModuleHandleW(L"QRXServerDll.dll"), nullptr) << "the monitor must not be loaded yet";
+    const std::wstring key = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Prentova Port Monitor Server";
+    const std::wstring stale = L"stale.dll";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"EventMessageFile", REG_EXPAND_SZ, stale.c_str(),
+                              static_cast<DWORD>((stale.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+
+    HMODULE monitor = LoadLibraryW(L"QRXServerDll.dll");
+    ASSERT_NE(monitor, nullptr) << GetLastError();
+    EXPECT_NE(GetModuleHandleW(L"QRXPM1033U.dll"), nullptr) << "start-up loads the English library";
+    EXPECT_EQ(serverMessageFile(), L"%SystemRoot%\\System32\\QRX_EVENT_RU1033RI.DLL");
+    FreeLibrary(monitor);
+    EXPECT_EQ(GetModuleHandleW(L"QRXPM1033U.dll"), nullptr) << "exit frees the library again";
+
+    const std::wstring english = systemFile(L"QRXPM1033U.dll");
+    const std::wstring aside = english + L".aside";
+    ASSERT_TRUE(MoveFileW(english.c_str(), aside.c_str()));
+    HMODULE withoutResources = LoadLibraryW(L"QRXServerDll.dll");
+    DWORD error = GetLastError();
+    ASSERT_TRUE(MoveFileW(aside.c_str(), english.c_str()));
+    EXPECT_EQ(withoutResources, nullptr);
+    EXPECT_NE(error, 0u);
+    if (withoutResources) FreeLibrary(withoutResources);
+}
+
+}  // namespace
