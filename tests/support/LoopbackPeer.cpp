@@ -1,6 +1,7 @@
 #include "LoopbackPeer.h"
 
 #include <stdexcept>
+#include <vector>
 
 namespace qrxtest {
 
@@ -93,23 +94,31 @@ void PeerConnection::close() {
     socket_ = INVALID_SOCKET;
 }
 
-LoopbackPeer::LoopbackPeer(Script script, int family, int connections)
+LoopbackPeer::LoopbackPeer(Script script, int family, int connections, bool parallel)
     : listener_(listenOnLoopback(family, port_)) {
     SOCKET listener = listener_;
-    thread_ = std::thread([listener, connections, script = std::move(script)] {
+    thread_ = std::thread([listener, connections, parallel, script = std::move(script)] {
+        std::vector<std::thread> sessions;
         for (int served = 0; served < connections; ++served) {
             fd_set ready;
             FD_ZERO(&ready);
             FD_SET(listener, &ready);
             timeval wait{static_cast<long>(kWaitMs / 1000), 0};
-            if (select(0, &ready, nullptr, nullptr, &wait) != 1) return;
+            if (select(0, &ready, nullptr, nullptr, &wait) != 1) break;
             SOCKET accepted = accept(listener, nullptr, nullptr);
-            if (accepted == INVALID_SOCKET) return;
+            if (accepted == INVALID_SOCKET) break;
             boundWaits(accepted);
-            PeerConnection connection(accepted);
-            script(connection);
-            connection.close();
+            auto serve = [accepted, &script] {
+                PeerConnection connection(accepted);
+                script(connection);
+                connection.close();
+            };
+            if (parallel)
+                sessions.emplace_back(serve);
+            else
+                serve();
         }
+        for (std::thread& session : sessions) session.join();
     });
 }
 

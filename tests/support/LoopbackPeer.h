@@ -34,8 +34,9 @@ private:
 class LoopbackPeer {
 public:
     using Script = std::function<void(PeerConnection&)>;
-    // Runs the script on each of the first `connections` connections, one after the other.
-    explicit LoopbackPeer(Script script, int family = AF_INET, int connections = 1);
+    // Runs the script on each of the first `connections` connections, one
+    // after the other or, when parallel, each on a thread of its own.
+    explicit LoopbackPeer(Script script, int family = AF_INET, int connections = 1, bool parallel = false);
     ~LoopbackPeer();
     LoopbackPeer(const LoopbackPeer&) = delete;
     LoopbackPeer& operator=(const LoopbackPeer&) = delete;
