@@ -1,27 +1,68 @@
 #!/usr/bin/env bash
-# The main job, shown end to end: builds the deliverables, installs them into
-# a Wine prefix of the build tree, adds two ports to the monitor's store and
-# shows Wine's real spooler listing the monitor and its ports.
+# The main job, end to end: builds the deliverables and tools, installs them
+# into a Wine prefix of the build tree, starts the reference Prentova Server
+# on loopback, gives the monitor a port for it with host, port, queue and
+# separator-sheet options, adds a printer on that port, prints a document
+# through Wine's spooler and shows what the server stored.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${QRX_BUILD_DIR:-$root/build}/x64
+winpath() { echo "Z:${1//\//\\}"; }
 
 bash "$root/tools/setup.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x64.cmake" >/dev/null
-cmake --build "$build" -j "$(nproc)" --target qrx-install qrx-list-ports QRXServerDll QRXPM1033U QRX_EVENT_RU1033RI >/dev/null
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x64.cmake" >/dev/null
+cmake --build "$build" -j "$(nproc)" --target qrx-install qrx-list-ports qrx-print qrx-prentova-server \
+  QRXServerDll QRXPM1033U QRX_EVENT_RU1033RI >/dev/null
 
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all LANG=C
 "$root/tools/wine-prefix.sh" "$WINEPREFIX"
-trap '"$root/tools/wine-prefix.sh" "$WINEPREFIX" stop' EXIT
+demo=$build/demo
+rm -rf "$demo" && mkdir -p "$demo/spool"
+server_pid=
+cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  "$root/tools/wine-prefix.sh" "$WINEPREFIX" stop
+}
+trap cleanup EXIT
 
 echo "== Installing into $WINEPREFIX"
-wine "$build/tools-bin/qrx-install.exe" install "Z:${build//\//\\}\\deliverables"
+wine "$build/tools-bin/qrx-install.exe" install "$(winpath "$build/deliverables")"
 
-echo "== Adding the ports QRX1: and QRX2: to the monitor's store"
-ports='HKLM\System\CurrentControlSet\Control\Print\Monitors\Prentova Port Monitor\Ports'
-for port in QRX1: QRX2:; do
-  wine reg add "$ports\\$port" /v Host /t REG_SZ /d printhost.example /f >/dev/null 2>&1
+echo "== Starting the reference Prentova Server on 127.0.0.1:5515"
+printf '%s\n' 'PRT1|Floor 2, copy room|Office laser' 'PRT2|Basement|Label printer' >"$demo/printers.txt"
+wine "$build/tools-bin/qrx-prentova-server.exe" --listen 127.0.0.1 --port 5515 --jobs 1 \
+  --spool "$(winpath "$demo/spool")" --printers "$(winpath "$demo/printers.txt")" >"$demo/server.log" 2>&1 &
+server_pid=$!
+for _ in $(seq 1 100); do grep -q . "$demo/server.log" 2>/dev/null && break; sleep 0.1; done
+cat "$demo/server.log"
+
+echo "== Configuring the port QRXDEMO: (host, port, queue, separator sheet)"
+port='HKLM\System\CurrentControlSet\Control\Print\Monitors\Prentova Port Monitor\Ports\QRXDEMO:'
+reg() { wine reg add "$port" /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1; }
+reg Host REG_SZ 127.0.0.1
+reg Port REG_SZ 5515
+reg Printer REG_SZ PRT1
+reg Unattended REG_DWORD 1
+reg Name REG_SZ "Ann O'Hara"
+reg Room REG_SZ 12
+reg Attr REG_SZ copies=2
+wine "$build/tools-bin/qrx-list-ports.exe" | grep -E "Monitors:|Prentova|Ports:|QRXDEMO"
+
+echo "== Printing a document on the printer \"Prentova Demo\""
+head -c 200000 /dev/urandom >"$demo/document.bin"
+wine "$build/tools-bin/qrx-print.exe" "Prentova Demo" "QRXDEMO:" "$(winpath "$demo/document.bin")" "Demo document"
+wait "$server_pid" || true
+server_pid=
+cat "$demo/server.log"
+
+echo "== What the server stored"
+job=$(ls -d "$demo"/spool/job-* | head -n 1)
+for control in "$job"/cf*; do
+  echo "control file $(basename "$control"):"
+  sed 's/^/    /' "$control"
 done
-
-echo "== What the spooler lists"
-wine "$build/tools-bin/qrx-list-ports.exe"
+for data in "$job"/df*; do
+  echo "data file $(basename "$data"): $(stat -c %s "$data") bytes, sha256 $(sha256sum <"$data" | cut -d' ' -f1)"
+done
+echo "the document:      $(stat -c %s "$demo/document.bin") bytes, sha256 $(sha256sum <"$demo/document.bin" | cut -d' ' -f1)"
+cmp -s "$demo/document.bin" "$job"/df* && echo "the server holds the document byte for byte" || { echo "MISMATCH"; exit 1; }

@@ -65,7 +65,9 @@ uint64_t checksumOf(const std::string& data) {
 void sendSteps(RawClient& client, const std::vector<Step>& steps, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         client.send(steps[i].bytes);
-        if (steps[i].answered) ASSERT_EQ(client.readByte(), 0) << "answer to step " << i;
+        if (steps[i].answered) {
+            ASSERT_EQ(client.readByte(), 0) << "answer to step " << i;
+        }
     }
 }
 
@@ -137,7 +139,8 @@ TEST_F(ReferenceServerTest, WorkedExampleJobIsAnsweredStoredAndRecordedByteForBy
 
     auto lines = logLines();
     ASSERT_EQ(lines.size(), 1u);
-    for (const char* part : {"PRT1", "cfA000PC1", "5000", refserver::Fnv1a64::hex(job.checksum).c_str()})
+    for (const std::string& part :
+         std::vector<std::string>{"PRT1", "cfA000PC1", "5000", refserver::Fnv1a64::hex(job.checksum)})
         EXPECT_NE(lines[0].find(part), std::string::npos) << part << " missing in: " << lines[0];
 }
 
@@ -275,7 +278,8 @@ protected:
         sendSteps(client, steps, GetParam().index);
         client.send(steps[GetParam().index].bytes);
     }
-    void expectNoJob() {
+    void expectNoJob(RawClient& client) {
+        client.close();
         ASSERT_TRUE(server_->waitForConnections(1, 5s));
         EXPECT_TRUE(server_->jobs().empty());
         EXPECT_TRUE(server_->connections()[0].faultApplied);
@@ -291,7 +295,7 @@ TEST_P(FaultAtStep, RefusalSendsANonZeroByteAndTheMessageThenCloses) {
     sendUpToFault(*client);
     EXPECT_EQ(client->readAll(), "\x01" + kRefusal);
     EXPECT_EQ(client->lastEnd(), End::Closed);
-    expectNoJob();
+    expectNoJob(*client);
 }
 
 TEST_P(FaultAtStep, CloseEndsTheConnectionWithoutAnswer) {
@@ -302,7 +306,7 @@ TEST_P(FaultAtStep, CloseEndsTheConnectionWithoutAnswer) {
     sendUpToFault(*client);
     EXPECT_EQ(client->readAll(), "");
     EXPECT_EQ(client->lastEnd(), End::Closed);
-    expectNoJob();
+    expectNoJob(*client);
 }
 
 TEST_P(FaultAtStep, SilenceAnswersNothingYetKeepsReadingUntilStopped) {
@@ -333,7 +337,7 @@ INSTANTIATE_TEST_SUITE_P(JobSteps, FaultAtStep,
 
 TEST_F(ReferenceServerTest, AnswerDuringTheDataPhaseCanLetTheJobGoOn) {
     auto& server = start();
-    for (const std::string& reply : {bytes({0}), "\x01VAV044I Job held"}) {
+    for (const std::string& reply : std::vector<std::string>{bytes({0}), "\x01VAV044I Job held"}) {
         FaultPlan plan = FaultPlan::refuse(FaultStep::AfterChunk, reply.substr(1), 1);
         plan.replyByte = static_cast<unsigned char>(reply[0]);
         plan.continueAfterReply = true;
