@@ -10,6 +10,7 @@
 #include "PortStore.h"
 #include "ResourceIds.h"
 #include "ResourceStrings.h"
+#include "XcvEntry.h"
 
 namespace entry {
 
@@ -127,6 +128,7 @@ MONITOR2 makeMonitorTable() {
     table.pfnReadPort = readPort;
     table.pfnClosePort = closePort;
     table.pfnXcvOpenPort = xcvOpenPort;
+    table.pfnXcvDataPort = xcvDataPort;
     table.pfnXcvClosePort = xcvClosePort;
     table.pfnShutdown = shutdown;
     return table;

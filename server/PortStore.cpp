@@ -5,8 +5,12 @@
 
 std::wstring PortStore::portKeyPath(const std::wstring& portName) { return std::wstring(kPortsKey) + L"\\" + portName; }
 
+bool PortStore::isPortName(const std::wstring& portName) {
+    return !portName.empty() && portName.find(L'\\') == std::wstring::npos;
+}
+
 void PortStore::createPortKey(const std::wstring& portName) const {
-    if (portName.empty() || portName.find(L'\\') != std::wstring::npos)
+    if (!isPortName(portName))
         throwRegistryError(L"fpCreateKey()", portKeyPath(portName), ERROR_INVALID_NAME);
     MonitorRegistryKey key(monitor_, portKeyPath(portName));
     key.create(0, KEY_ALL_ACCESS, nullptr);

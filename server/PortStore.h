@@ -73,6 +73,8 @@ public:
     std::vector<std::wstring> listPorts() const;
 
     static std::wstring portKeyPath(const std::wstring& portName);
+    // Whether the name can be a port's: not empty and without a backslash.
+    static bool isPortName(const std::wstring& portName);
 
 private:
     const MonitorHandle& monitor_;

@@ -106,10 +106,11 @@ protected:
         return log_;
     }
 
+    // The server goes first: its threads log into log_ and write into spool_.
     qrxtest::ScratchFolder spool_{L"refserver"};
-    std::unique_ptr<ReferenceServer> server_;
     std::mutex logMutex_;
     std::vector<std::string> log_;
+    std::unique_ptr<ReferenceServer> server_;
 };
 
 TEST_F(ReferenceServerTest, WorkedExampleJobIsAnsweredStoredAndRecordedByteForByte) {

@@ -32,7 +32,8 @@ struct ServerOptions {
     // fault plan asks for is not limited.
     std::chrono::milliseconds idleLimit{std::chrono::minutes(5)};
     // One line per job, per query and per other connection, and per fault
-    // acted out; called from the connections' threads, one call at a time.
+    // acted out; called from the connections' threads, one call at a time,
+    // until stop() returns, so what it uses must outlive the server.
     std::function<void(const std::string&)> log;
 };
 

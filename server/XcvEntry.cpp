@@ -1,0 +1,55 @@
+#include "XcvEntry.h"
+
+#include "EntryGuard.h"
+#include "MonitorHandle.h"
+#include "XcvCommands.h"
+
+namespace entry {
+
+namespace {
+
+// As guardEntry, for an entry point whose result is a status: the error's
+// code is the status, anything but a RuntimeError (a failed allocation)
+// becomes ERROR_NOT_ENOUGH_MEMORY.
+template <class Body>
+DWORD guardStatus(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const RuntimeError& error) {
+        try {
+            reportAndSetLastError(error);
+        } catch (...) {
+            SetLastError(error.code());
+        }
+        return error.code();
+    } catch (...) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
+bool mayAdminister(const XcvHandle& handle) { return (handle.grantedAccess & SERVER_ACCESS_ADMINISTER) != 0; }
+
+}  // namespace
+
+DWORD WINAPI xcvDataPort(HANDLE xcv, LPCWSTR command, PBYTE input, DWORD inputSize, PBYTE output, DWORD outputSize,
+                         PDWORD outputNeeded) {
+    return guardStatus([&]() -> DWORD {
+        if (!xcv) return ERROR_INVALID_HANDLE;
+        const XcvHandle& handle = *static_cast<const XcvHandle*>(xcv);
+        if (!mayAdminister(handle)) return ERROR_ACCESS_DENIED;
+        if (!command || !outputNeeded || (!input && inputSize > 0) || (!output && outputSize > 0))
+            return ERROR_INVALID_PARAMETER;
+        const XcvCommand* found = findXcvCommand(command);
+        if (!found) return ERROR_INVALID_DATA;
+
+        XcvAnswer answer(output, outputSize, outputNeeded);
+        XcvCall call{*handle.monitor,
+                     XcvInput::split(XcvInput::textOf(input, inputSize), found->input),
+                     found->valueName,
+                     answer};
+        return found->handler(call);
+    });
+}
+
+}  // namespace entry
