@@ -47,6 +47,7 @@ public:
 
 private:
     void sendCommand(BYTE command, const std::wstring& operands);
+    void sendChunkData(const BYTE* data, DWORD count);
     void readAcknowledgement();
     [[noreturn]] void raiseServerMessage(TcpSocket::Deadline deadline);
     // Everything up to the server's close, keeping at most limit bytes.
@@ -58,4 +59,7 @@ private:
     std::wstring queue_;
     LpdLimits limits_;
     std::unique_ptr<TcpSocket> socket_;
+    TcpSocket::Clock::time_point lastPoll_{};
+
+    static constexpr std::chrono::milliseconds kPollInterval{1};
 };
