@@ -52,8 +52,21 @@ PortConfiguration Port::loadWithPrompt() {
     return port;
 }
 
-void Port::startDocument(const wchar_t* printerName, DWORD jobId, DWORD level, const BYTE* documentInfo) {
+template <class Step>
+auto Port::abandoningOnFailure(Cleanup order, Step&& step) -> decltype(step()) {
     try {
+        return step();
+    } catch (const RuntimeError& error) {
+        abandonJob(error.message(), order);
+        throw;
+    } catch (...) {
+        abandonJob(L"", order);
+        throw;
+    }
+}
+
+void Port::startDocument(const wchar_t* printerName, DWORD jobId, DWORD level, const BYTE* documentInfo) {
+    abandoningOnFailure(Cleanup::ConnectionFirst, [&] {
         // Without a printer name (Wine's spooler) there is no spooler job to
         // open: the document's own record and the caller's identity stand in.
         std::unique_ptr<SpoolerJob> job;
@@ -74,13 +87,7 @@ void Port::startDocument(const wchar_t* printerName, DWORD jobId, DWORD level, c
                                                   port.settings.portNumber, limits_);
         connection_->startJob(controlFile);
         documentInProgress_ = 1;
-    } catch (const RuntimeError& error) {
-        abandonJob(error.message(), Cleanup::ConnectionFirst);
-        throw;
-    } catch (...) {
-        abandonJob(L"", Cleanup::ConnectionFirst);
-        throw;
-    }
+    });
 }
 
 bool Port::write(const BYTE* data, DWORD count) {
@@ -89,32 +96,18 @@ bool Port::write(const BYTE* data, DWORD count) {
     if (!connection_) return false;
     // A chunk of length 0 would end the job's data on the wire.
     if (count == 0) return true;
-    try {
-        connection_->sendChunk(data, count);
-        return true;
-    } catch (const RuntimeError& error) {
-        abandonJob(error.message(), Cleanup::JobFirst);
-        throw;
-    } catch (...) {
-        abandonJob(L"", Cleanup::JobFirst);
-        throw;
-    }
+    abandoningOnFailure(Cleanup::JobFirst, [&] { connection_->sendChunk(data, count); });
+    return true;
 }
 
 bool Port::endDocument() {
     if (!documentInProgress_) return false;
-    try {
+    abandoningOnFailure(Cleanup::JobFirst, [&] {
         if (connection_) connection_->finishJob();
         job_.reset();
         connection_.reset();
-        return true;
-    } catch (const RuntimeError& error) {
-        abandonJob(error.message(), Cleanup::JobFirst);
-        throw;
-    } catch (...) {
-        abandonJob(L"", Cleanup::JobFirst);
-        throw;
-    }
+    });
+    return true;
 }
 
 void Port::abandonJob(const std::wstring& statusText, Cleanup order) {

@@ -37,6 +37,9 @@ private:
     enum class Cleanup { ConnectionFirst, JobFirst };
     // Marks and removes the job and closes the connection after a failure.
     void abandonJob(const std::wstring& statusText, Cleanup order);
+    // Runs one step of the job; a failure abandons the job and goes on up.
+    template <class Step>
+    auto abandoningOnFailure(Cleanup order, Step&& step) -> decltype(step());
     PortConfiguration loadWithPrompt();
 
     std::wstring documentName_;

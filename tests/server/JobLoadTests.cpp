@@ -114,14 +114,8 @@ TEST_F(JobLoad, AServerThatDiesMidJobFailsThatJobAndTheNextOnePrints) {
     LoopbackPeer peer(
         [&](PeerConnection& c) {
             if (connection++ == 0) {
-                std::string line = c.readLine();
-                c.send(std::string(1, '\0'));
-                line = c.readLine();
-                c.send(std::string(1, '\0'));
-                c.read(std::stoul(line.substr(1)) + 1);
-                c.send(std::string(1, '\0'));
-                c.readLine();
-                c.send(std::string(1, '\0'));
+                qrxtest::ServedJob header;
+                qrxtest::acceptJobHeader(c, header);
                 c.read(100000);
                 c.reset();
             } else {

@@ -230,14 +230,8 @@ TEST_F(JobPath, AServerThatIsDownFailsWithTheConnectionError) {
 
 TEST_F(JobPath, AfterAFailedWriteTheEndFailsWithoutANewError) {
     LoopbackPeer peer([](PeerConnection& c) {
-        std::string line = c.readLine();
-        c.send(kAck);
-        line = c.readLine();
-        c.send(kAck);
-        c.read(std::stoul(line.substr(1)) + 1);
-        c.send(kAck);
-        c.readLine();
-        c.send(kAck);
+        ServedJob header;
+        qrxtest::acceptJobHeader(c, header);
         c.send(std::string(1, '\x01') + "VAV080E Printer jammed");
     });
     configure(L"P1", peer.port());
@@ -293,14 +287,8 @@ TEST_F(JobPath, AnEmptyWriteSendsNothingAndAWriteAfterTheEndFails) {
 TEST_F(JobPath, ClosingAPortWhoseJobNeverEndedRemovesTheJobAndTheConnection) {
     std::string afterHeader;
     LoopbackPeer peer([&](PeerConnection& c) {
-        std::string line = c.readLine();
-        c.send(kAck);
-        line = c.readLine();
-        c.send(kAck);
-        c.read(std::stoul(line.substr(1)) + 1);
-        c.send(kAck);
-        c.readLine();
-        c.send(kAck);
+        ServedJob header;
+        qrxtest::acceptJobHeader(c, header);
         afterHeader = c.readAll();
     });
     configure(L"P1", peer.port());

@@ -131,19 +131,25 @@ LoopbackPeer::~LoopbackPeer() {
     closesocket(listener_);
 }
 
-ServedJob serveJob(PeerConnection& peer) {
+bool acceptJobHeader(PeerConnection& peer, ServedJob& job) {
     const std::string ack(1, '\0');
-    ServedJob job;
     job.jobLine = peer.readLine();
     peer.send(ack);
     job.controlLine = peer.readLine();
     peer.send(ack);
-    if (job.controlLine.size() < 2) return job;
+    if (job.controlLine.size() < 2) return false;
     std::string contents = peer.read(std::stoul(job.controlLine.substr(1)) + 1);
     job.controlText = contents.substr(0, contents.empty() ? 0 : contents.size() - 1);
     peer.send(ack);
     job.dataLine = peer.readLine();
     peer.send(ack);
+    return true;
+}
+
+ServedJob serveJob(PeerConnection& peer) {
+    const std::string ack(1, '\0');
+    ServedJob job;
+    if (!acceptJobHeader(peer, job)) return job;
     for (;;) {
         std::string header = peer.read(4);
         if (header.size() < 4) return job;

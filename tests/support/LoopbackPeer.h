@@ -59,6 +59,10 @@ struct ServedJob {
     bool ended = false;
 };
 
+// Takes the four header steps of a job, answering each with a zero byte;
+// false when the client broke off.
+bool acceptJobHeader(PeerConnection& peer, ServedJob& job);
+
 // Serves one job of the LPD conversation completely, answering every step
 // with a zero byte, and reads until the client closes.
 ServedJob serveJob(PeerConnection& peer);
