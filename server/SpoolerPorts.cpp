@@ -5,31 +5,57 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace {
 
-// A few rounds are enough for ports added between the sizing call and the
-// fetch: each round asks again with the size last reported.
-constexpr int kFetchRounds = 4;
+// Rounds of asking again: for ports added between the sizing call and the
+// fetch, and for torn listings (below).
+constexpr int kFetchRounds = 8;
 
-// The spooler's PORT_INFO_2 records, in a buffer that outlives the records' strings.
+// The spooler's PORT_INFO_2 records, in the buffer that holds their strings.
 struct PortListing {
     std::vector<BYTE> buffer;
     DWORD count = 0;
+
     const PORT_INFO_2W* records() const { return reinterpret_cast<const PORT_INFO_2W*>(buffer.data()); }
+
+    // Wine's spooler sizes and fills its listing in two passes over the
+    // monitors; a port added between them makes it count records that it
+    // never wrote. A whole listing has every record inside the buffer and
+    // every name a NUL-ended text inside it.
+    bool isWhole() const {
+        if (count > buffer.size() / sizeof(PORT_INFO_2W)) return false;
+        const auto* first = reinterpret_cast<const wchar_t*>(buffer.data());
+        const wchar_t* last = first + buffer.size() / sizeof(wchar_t);
+        for (DWORD i = 0; i < count; ++i) {
+            const wchar_t* name = records()[i].pPortName;
+            const auto at = reinterpret_cast<std::uintptr_t>(name);
+            if (at < reinterpret_cast<std::uintptr_t>(first) || at >= reinterpret_cast<std::uintptr_t>(last) ||
+                at % sizeof(wchar_t) != 0)
+                return false;
+            if (std::find(name, last, L'\0') == last) return false;
+        }
+        return true;
+    }
 };
 
 PortListing listSpoolerPorts() {
-    PortListing listing;
     DWORD needed = 0;
-    if (EnumPortsW(nullptr, 2, nullptr, 0, &needed, &listing.count)) return {};
-    DWORD status = GetLastError();
-    for (int round = 0; round < kFetchRounds && status == ERROR_INSUFFICIENT_BUFFER; ++round) {
-        // Fresh heap memory is aligned for the records' pointers.
+    DWORD status = ERROR_SUCCESS;
+    for (int round = 0; round < kFetchRounds; ++round) {
+        // Zeroed, so that records the spooler counts but does not write have no name.
+        PortListing listing;
         listing.buffer.assign(needed, 0);
-        if (EnumPortsW(nullptr, 2, listing.buffer.data(), needed, &needed, &listing.count)) return listing;
+        if (EnumPortsW(nullptr, 2, needed ? listing.buffer.data() : nullptr, needed, &needed, &listing.count)) {
+            if (listing.isWhole()) return listing;
+            status = ERROR_INVALID_DATA;
+            continue;
+        }
         status = GetLastError();
+        if (status != ERROR_INSUFFICIENT_BUFFER) break;
     }
     throwCallFailed(L"EnumPorts()", status);
 }
@@ -41,9 +67,7 @@ bool spoolerHasPort(const std::wstring& portName) {
     const DWORD callersLastError = GetLastError();
     const PortListing listing = listSpoolerPorts();
     SetLastError(callersLastError);
-    for (DWORD i = 0; i < listing.count; ++i) {
-        const wchar_t* name = listing.records()[i].pPortName;
-        if (name && lstrcmpW(name, portName.c_str()) == 0) return true;
-    }
+    for (DWORD i = 0; i < listing.count; ++i)
+        if (lstrcmpW(listing.records()[i].pPortName, portName.c_str()) == 0) return true;
     return false;
 }
