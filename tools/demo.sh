@@ -11,7 +11,7 @@ winpath() { echo "Z:${1//\//\\}"; }
 
 bash "$root/tools/setup.sh"
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x64.cmake" >/dev/null
-cmake --build "$build" -j "$(nproc)" --target qrx-install qrx-list-ports qrx-print qrx-prentova-server \
+cmake --build "$build" -j "$(nproc)" --target qrx-install qrx-list-ports qrx-print qrx-prentova-server qrx-admin \
   QRXServerDll QRXPM1033U QRX_EVENT_RU1033RI >/dev/null
 
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all LANG=C
@@ -36,16 +36,21 @@ server_pid=$!
 for _ in $(seq 1 100); do grep -q . "$demo/server.log" 2>/dev/null && break; sleep 0.1; done
 cat "$demo/server.log"
 
-echo "== Configuring the port QRXDEMO: (host, port, queue, separator sheet)"
-port='HKLM\System\CurrentControlSet\Control\Print\Monitors\Prentova Port Monitor\Ports\QRXDEMO:'
-reg() { wine reg add "$port" /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1; }
-reg Host REG_SZ 127.0.0.1
-reg Port REG_SZ 5515
-reg Printer REG_SZ PRT1
-reg Unattended REG_DWORD 1
-reg Name REG_SZ "Ann O'Hara"
-reg Room REG_SZ 12
-reg Attr REG_SZ copies=2
+echo "== Adding and configuring the port QRXDEMO: over the spooler's Xcv channel"
+admin() { echo "  qrx-admin $*"; wine "$build/tools-bin/qrx-admin.exe" "$@" | tr -d '\r' | sed 's/^/    /'; }
+admin DeletePort 'QRXDEMO:' >/dev/null || true
+admin PortExists 'QRXDEMO:'
+admin AddPort 'QRXDEMO:'
+admin SetHostName 'QRXDEMO:\127.0.0.1'
+admin SetPortNo 'QRXDEMO:\5515'
+admin SetUnattendedFlag 'QRXDEMO:\true'
+admin SetName "QRXDEMO:\\Ann O'Hara"
+admin SetRoom 'QRXDEMO:\12'
+admin SetJobAttributes 'QRXDEMO:\copies=2'
+echo "  the server's printers, as the configure dialog will list them:"
+admin GetPrinterList '127.0.0.1\5515'
+admin SetPrinterName 'QRXDEMO:\PRT1'
+admin GetPrinterName 'QRXDEMO:'
 wine "$build/tools-bin/qrx-list-ports.exe" | grep -E "Monitors:|Prentova|Ports:|QRXDEMO"
 
 echo "== Printing a document on the printer \"Prentova Demo\""
