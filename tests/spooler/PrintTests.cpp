@@ -3,6 +3,7 @@
 #include "JobEntry.h"
 #include "LoopbackPeer.h"
 #include "MonitorEntry.h"
+#include "PrinterSetup.h"
 #include "PromptLauncher.h"
 #include "Recorders.h"
 #include "StoredPort.h"
@@ -43,22 +44,8 @@ void pointAt(const StoredPort& port, const std::wstring& serverPort) {
 // A printer of Wine's spooler on one of our ports, deleted afterwards.
 class WinePrinter {
 public:
-    WinePrinter(const std::wstring& name, const std::wstring& port) : name_(name) {
-        DRIVER_INFO_3W driver{};
-        driver.cVersion = 3;
-        driver.pName = const_cast<LPWSTR>(L"Wine PostScript Driver");
-        driver.pDriverPath = driver.pDataFile = driver.pConfigFile = const_cast<LPWSTR>(L"wineps.drv");
-        AddPrinterDriverExW(nullptr, 3, reinterpret_cast<LPBYTE>(&driver), APD_COPY_NEW_FILES);
-        PRINTER_INFO_2W info{};
-        info.pPrinterName = const_cast<LPWSTR>(name.c_str());
-        info.pPortName = const_cast<LPWSTR>(port.c_str());
-        info.pDriverName = const_cast<LPWSTR>(L"Wine PostScript Driver");
-        info.pPrintProcessor = const_cast<LPWSTR>(L"WinPrint");
-        info.pDatatype = const_cast<LPWSTR>(L"RAW");
-        HANDLE printer = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
-        if (!printer) OpenPrinterW(info.pPrinterName, &printer, nullptr);
-        printer_ = printer;
-    }
+    WinePrinter(const std::wstring& name, const std::wstring& port)
+        : name_(name), printer_(openOrAddPrinter(name, port)) {}
     ~WinePrinter() {
         if (!printer_) return;
         DeletePrinter(printer_);
