@@ -150,6 +150,10 @@ protected:
         wchar_t system[MAX_PATH];
         GetSystemDirectoryW(system, MAX_PATH);
         program_ = std::wstring(system) + L"\\QRXPromptApp.exe";
+        // An installed prompt program is put aside and back again.
+        saved_ = program_ + L".saved";
+        DeleteFileW(saved_.c_str());
+        MoveFileW(program_.c_str(), saved_.c_str());
         ASSERT_TRUE(CopyFileW(QRX_PROMPT_STANDIN, program_.c_str(), FALSE)) << GetLastError();
         DeleteFileW(kLog);
         port_.set(L"Host", L"127.0.0.1");
@@ -159,6 +163,7 @@ protected:
     }
     void TearDown() override {
         DeleteFileW(program_.c_str());
+        MoveFileW(saved_.c_str(), program_.c_str());
         DeleteFileW(kExit);
         MonitorInProcess::TearDown();
     }
@@ -172,6 +177,7 @@ protected:
     static constexpr const wchar_t* kLog = L"C:\\windows\\temp\\qrx-standin-log.txt";
     static constexpr const wchar_t* kExit = L"C:\\windows\\temp\\qrx-standin-exit.txt";
     std::wstring program_;
+    std::wstring saved_;
     StoredPort port_{L"QRXPROMPT:"};
 };
 
