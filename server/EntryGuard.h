@@ -36,3 +36,20 @@ template <class Body>
 BOOL guardEntry(Body&& body) noexcept {
     return guardEntry(std::forward<Body>(body), reportAndSetLastError);
 }
+
+// The same for an entry point whose result is a status: the error's code is
+// the status, anything but a RuntimeError gives ERROR_NOT_ENOUGH_MEMORY.
+template <class Body>
+DWORD guardStatus(Body&& body) noexcept {
+    DWORD status = ERROR_NOT_ENOUGH_MEMORY;
+    guardEntry(
+        [&]() -> BOOL {
+            status = body();
+            return TRUE;
+        },
+        [&](const RuntimeError& error) {
+            status = error.code();
+            reportAndSetLastError(error);
+        });
+    return status;
+}

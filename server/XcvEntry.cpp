@@ -8,26 +8,6 @@ namespace entry {
 
 namespace {
 
-// As guardEntry, for an entry point whose result is a status: the error's
-// code is the status, anything but a RuntimeError (a failed allocation)
-// becomes ERROR_NOT_ENOUGH_MEMORY.
-template <class Body>
-DWORD guardStatus(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (const RuntimeError& error) {
-        try {
-            reportAndSetLastError(error);
-        } catch (...) {
-            SetLastError(error.code());
-        }
-        return error.code();
-    } catch (...) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
-}
-
 bool mayAdminister(const XcvHandle& handle) { return (handle.grantedAccess & SERVER_ACCESS_ADMINISTER) != 0; }
 
 }  // namespace

@@ -7,13 +7,6 @@ namespace qrxtest {
 
 namespace {
 
-struct WinsockStart {
-    WinsockStart() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-    }
-} winsockStart;
-
 void boundWaits(SOCKET socket) {
     DWORD wait = LoopbackPeer::kWaitMs;
     setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);

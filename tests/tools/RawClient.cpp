@@ -4,18 +4,6 @@
 
 namespace qrxtest {
 
-namespace {
-
-struct WinsockStart {
-    WinsockStart() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-    }
-    ~WinsockStart() { WSACleanup(); }
-} winsockStart;
-
-}  // namespace
-
 RawClient::RawClient(const char* address, unsigned short port, DWORD receiveWaitMs) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
