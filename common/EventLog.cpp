@@ -24,6 +24,13 @@ const wchar_t* eventSourceFor(DWORD eventId) {
     return eventId == EVENT_SERVER_SYSTEM_ERROR ? kServerEventSource : kUIEventSource;
 }
 
+std::wstring eventInsertOf(const std::wstring& message) {
+    if (message.size() <= kLongestEventInsert) return message;
+    size_t length = kLongestEventInsert;
+    if (IS_HIGH_SURROGATE(message[length - 1])) --length;
+    return message.substr(0, length);
+}
+
 EventLogWriter& eventLog() { return *currentWriter; }
 
 void setEventLog(EventLogWriter* writer) { currentWriter = writer ? writer : &windowsEventLog; }

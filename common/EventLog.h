@@ -16,6 +16,13 @@ public:
 // event, the UI's for every other id.
 const wchar_t* eventSourceFor(DWORD eventId);
 
+// The longest insert string the event log takes; a longer one loses the
+// whole event.
+constexpr size_t kLongestEventInsert = 31839;
+// The message cut to what the event log takes, never between the two halves
+// of a surrogate pair.
+std::wstring eventInsertOf(const std::wstring& message);
+
 EventLogWriter& eventLog();
 // Replaces the writer; nullptr puts the real event log back.
 void setEventLog(EventLogWriter* writer);

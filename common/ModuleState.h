@@ -32,6 +32,10 @@ void setInstanceHandle(HMODULE module);
 HMODULE resources();
 void setResources(HMODULE library);
 
+// What the DLL entry point does: start-up and exit of the module run the
+// application object's instance start and exit.
+BOOL runEntry(HMODULE instance, DWORD reason, LPVOID reserved);
+
 const std::wstring& helpFilePath();
 void setHelpFilePath(std::wstring path);
 

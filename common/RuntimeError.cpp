@@ -13,7 +13,7 @@ DWORD RuntimeError::code() const { return code_; }
 
 void RuntimeError::reportEvent(DWORD eventId) const {
     try {
-        eventLog().reportError(eventSourceFor(eventId), eventId, message_);
+        eventLog().reportError(eventSourceFor(eventId), eventId, eventInsertOf(message_));
     } catch (...) {
         // Reporting runs inside catch blocks; losing one event is better than
         // letting a second failure escape.

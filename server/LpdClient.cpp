@@ -10,9 +10,11 @@ LpdClient::LpdClient(std::wstring queue, std::wstring host, std::wstring port, L
       port_(std::move(port)),
       queue_(std::move(queue)),
       limits_(limits),
-      socket_(std::make_unique<TcpSocket>(limits.send)) {}
+      socket_(std::make_unique<TcpSocket>(limits.send, limits.connect)) {}
 
-TcpSocket::Deadline LpdClient::after(std::chrono::milliseconds wait) const { return TcpSocket::Clock::now() + wait; }
+TcpSocket::Clock::time_point LpdClient::after(std::chrono::milliseconds wait) const {
+    return TcpSocket::Clock::now() + wait;
+}
 
 void LpdClient::sendCommand(BYTE command, const std::wstring& operands) {
     std::string line;
@@ -22,25 +24,31 @@ void LpdClient::sendCommand(BYTE command, const std::wstring& operands) {
     socket_->sendAll(reinterpret_cast<const BYTE*>(line.data()), line.size());
 }
 
-std::string LpdClient::receiveUntilClosed(size_t limit, TcpSocket::Deadline deadline) {
+std::string LpdClient::receiveUntilClosed(size_t limit, TcpSocket::Clock::time_point deadline, Silence silence) {
     std::string kept;
     std::string piece(TcpSocket::kBufferSize, '\0');
     for (;;) {
+        if (silence == Silence::EndsText) {
+            auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - TcpSocket::Clock::now());
+            if (left.count() <= 0) return kept;
+            if (!socket_->waitForInput(std::min<std::chrono::microseconds>(left, limits_.messageSilence))) return kept;
+        }
         size_t got = socket_->receive(reinterpret_cast<BYTE*>(piece.data()), piece.size(), false, deadline);
         if (got == 0) return kept;
         if (kept.size() < limit) kept.append(piece.data(), std::min(got, limit - kept.size()));
     }
 }
 
-void LpdClient::raiseServerMessage(TcpSocket::Deadline deadline) {
-    // The whole text is converted at once, so that no character is cut
-    // between two pieces.
-    std::wstring text = fromAnsi(receiveUntilClosed(limits_.messageBytes, deadline));
+void LpdClient::raiseServerMessage(TcpSocket::Clock::time_point deadline) {
+    // The text ends where the server closes, falls silent or runs out of
+    // time: a server that keeps the connection open still has its say.
+    // It is converted at once, so that no character is cut between pieces.
+    std::wstring text = fromAnsi(receiveUntilClosed(limits_.messageBytes, deadline, Silence::EndsText));
     throw LPDRuntimeError(text, lpdErrorMap().codeFor(text));
 }
 
 void LpdClient::readAcknowledgement() {
-    TcpSocket::Deadline deadline = after(limits_.acknowledgement);
+    auto deadline = after(limits_.acknowledgement);
     BYTE answer = 0;
     if (socket_->receive(&answer, 1, true, deadline) == 0) throwServerClosed();
     if (answer != 0) raiseServerMessage(deadline);
@@ -65,23 +73,27 @@ void LpdClient::startJob(const ControlFile& controlFile) {
     readAcknowledgement();
 }
 
+bool LpdClient::timeToLook(DWORD count) const {
+    // An answer can only have arrived unseen on the first chunk, after a
+    // pause of the spooler, or once enough data went out since the last look.
+    // Looking costs about as much as sending a small chunk, so chunks that
+    // follow each other closely do not look each time.
+    if (!looked_ || sentSinceLook_ + count > kLookEveryBytes) return true;
+    return TcpSocket::Clock::now() - lastSendEnded_ >= limits_.pauseBeforeLook;
+}
+
 void LpdClient::sendChunk(const BYTE* data, DWORD count) {
-    // Whatever the server said since the last look fails the job. Looking
-    // costs as much as sending a small chunk (about 70 us under Wine), so
-    // while chunks follow each other closely it is done once a millisecond:
-    // an answer is then noticed at most a millisecond of sending late, and
-    // the first chunk and any chunk after a pause always look.
-    auto now = TcpSocket::Clock::now();
-    if (now - lastPoll_ < kPollInterval) {
-        sendChunkData(data, count);
-        return;
-    }
-    lastPoll_ = now;
-    if (socket_->hasInput()) {
-        readAcknowledgement();
-        throwProtocolError();
+    if (timeToLook(count)) {
+        looked_ = true;
+        sentSinceLook_ = 0;
+        if (socket_->hasInput()) {
+            readAcknowledgement();
+            throwProtocolError();
+        }
     }
     sendChunkData(data, count);
+    sentSinceLook_ += count;
+    lastSendEnded_ = TcpSocket::Clock::now();
 }
 
 void LpdClient::sendChunkData(const BYTE* data, DWORD count) {
@@ -97,14 +109,14 @@ void LpdClient::finishJob() {
     socket_->sendAll(endOfData, sizeof endOfData);
     readAcknowledgement();
     socket_->halfClose();
-    receiveUntilClosed(0, after(limits_.acknowledgement));
+    receiveUntilClosed(0, after(limits_.acknowledgement), Silence::FailsReceive);
 }
 
 std::wstring LpdClient::queryQueueState(const std::vector<std::wstring>& operands) {
     socket_->connect(host_, port_);
-    TcpSocket::Deadline deadline = after(limits_.queueState);
+    auto deadline = after(limits_.queueState);
     std::wstring line = queue_;
     for (const std::wstring& operand : operands) line += L" " + operand;
     sendCommand(kQueueStateCommand, line);
-    return fromAnsi(receiveUntilClosed(limits_.queueStateBytes, deadline));
+    return fromAnsi(receiveUntilClosed(limits_.queueStateBytes, deadline, Silence::FailsReceive));
 }

@@ -17,6 +17,13 @@ struct LpdLimits {
     std::chrono::milliseconds acknowledgement{std::chrono::seconds(300)};
     std::chrono::milliseconds queueState{std::chrono::seconds(60)};
     std::chrono::milliseconds send{std::chrono::seconds(300)};
+    // Each connection attempt, per resolved address.
+    std::chrono::milliseconds connect{std::chrono::seconds(20)};
+    // A refusal's text ends when the server closes or falls silent this long.
+    std::chrono::milliseconds messageSilence{std::chrono::seconds(5)};
+    // A gap this long between two chunks is a pause of the spooler, in which
+    // the server may have answered.
+    std::chrono::microseconds pauseBeforeLook{std::chrono::milliseconds(1)};
     size_t messageBytes = 64 * 1024;
     size_t queueStateBytes = 16 * 1024 * 1024;
 };
@@ -49,17 +56,26 @@ private:
     void sendCommand(BYTE command, const std::wstring& operands);
     void sendChunkData(const BYTE* data, DWORD count);
     void readAcknowledgement();
-    [[noreturn]] void raiseServerMessage(TcpSocket::Deadline deadline);
+    [[noreturn]] void raiseServerMessage(TcpSocket::Clock::time_point deadline);
+    bool timeToLook(DWORD count) const;
+    // What a silent server means while its answer is read: the end of a
+    // refusal's text, or a failure when the deadline passes.
+    enum class Silence { EndsText, FailsReceive };
     // Everything up to the server's close, keeping at most limit bytes.
-    std::string receiveUntilClosed(size_t limit, TcpSocket::Deadline deadline);
-    TcpSocket::Deadline after(std::chrono::milliseconds wait) const;
+    std::string receiveUntilClosed(size_t limit, TcpSocket::Clock::time_point deadline, Silence silence);
+    TcpSocket::Clock::time_point after(std::chrono::milliseconds wait) const;
 
     std::wstring host_;
     std::wstring port_;
     std::wstring queue_;
     LpdLimits limits_;
     std::unique_ptr<TcpSocket> socket_;
-    TcpSocket::Clock::time_point lastPoll_{};
+    bool looked_ = false;
+    TcpSocket::Clock::time_point lastSendEnded_{};
+    size_t sentSinceLook_ = 0;
 
-    static constexpr std::chrono::milliseconds kPollInterval{1};
+    // Less than the socket's send buffer and the server's receive buffer
+    // together, so that the look always comes before a send could block
+    // behind a server that answered and stopped reading.
+    static constexpr size_t kLookEveryBytes = 64 * 1024;
 };

@@ -77,8 +77,9 @@ void Port::startDocument(const wchar_t* printerName, DWORD jobId, DWORD level, c
         if (const wchar_t* name = documentNameOf(level, documentInfo)) documentName_ = name;
         else if (level >= 1 && level <= 3) documentName_.clear();
 
-        std::wstring user = job_ ? job_->user() : L"";
-        if (user.empty()) user = callingUser();
+        // A spooler job names its owner, or none; the caller's identity would
+        // name the spooler service's account.
+        std::wstring user = job_ ? job_->user() : callingUser();
         std::wstring document = job_ ? job_->document() : documentName_;
         ControlFile controlFile =
             ControlFile::build(localHostName(), user, buildJobAttributes(port.options), document);

@@ -54,34 +54,78 @@ void TcpSocket::connect(const std::wstring& host, const std::wstring& port) {
     for (addrinfo* address = addresses.first(); address; address = address->ai_next) {
         socket_ = ::socket(address->ai_family, address->ai_socktype, address->ai_protocol);
         if (socket_ == INVALID_SOCKET) fail(L"socket", WSAGetLastError());
-        const int bufferSize = kBufferSize;
-        const BOOL on = TRUE;
-        const DWORD sendWait = static_cast<DWORD>(sendLimit_.count());
-        // Keep-alive lets a connection to a vanished server break in the end;
-        // the send limit frees the thread from a server that stops reading.
-        if (setsockopt(socket_, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&bufferSize), sizeof bufferSize) ==
-                SOCKET_ERROR ||
-            setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bufferSize), sizeof bufferSize) ==
-                SOCKET_ERROR ||
-            setsockopt(socket_, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof on) ==
-                SOCKET_ERROR ||
-            setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendWait), sizeof sendWait) ==
-                SOCKET_ERROR)
-            fail(L"setsockopt", WSAGetLastError());
-        if (::connect(socket_, address->ai_addr, static_cast<int>(address->ai_addrlen)) == 0) return;
-        lastError = WSAGetLastError();
+        configureNewSocket();
+        lastError = attemptConnection(address->ai_addr, static_cast<int>(address->ai_addrlen));
+        if (lastError == 0) return;
         closesocket(socket_);
         socket_ = INVALID_SOCKET;
     }
     fail(L"Connection", lastError);
 }
 
-bool TcpSocket::hasInput() {
+void TcpSocket::configureNewSocket() {
+    const int bufferSize = kBufferSize;
+    const BOOL on = TRUE;
+    const DWORD sendWait = static_cast<DWORD>(sendLimit_.count());
+    // Keep-alive lets a connection to a vanished server break in the end;
+    // the send limit frees the thread from a server that stops reading.
+    if (setsockopt(socket_, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&bufferSize), sizeof bufferSize) ==
+            SOCKET_ERROR ||
+        setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bufferSize), sizeof bufferSize) ==
+            SOCKET_ERROR ||
+        setsockopt(socket_, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR ||
+        setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendWait), sizeof sendWait) ==
+            SOCKET_ERROR)
+        fail(L"setsockopt", WSAGetLastError());
+}
+
+namespace {
+
+timeval timevalOf(std::chrono::microseconds wait) {
+    auto count = std::max<long long>(wait.count(), 0);
+    return timeval{static_cast<long>(count / 1000000), static_cast<long>(count % 1000000)};
+}
+
+DWORD setBlocking(SOCKET socket, bool blocking) {
+    u_long nonBlocking = blocking ? 0 : 1;
+    return ioctlsocket(socket, FIONBIO, &nonBlocking) == SOCKET_ERROR ? WSAGetLastError() : 0;
+}
+
+}  // namespace
+
+DWORD TcpSocket::attemptConnection(const sockaddr* address, int length) {
+    // The attempt runs without blocking, so that a host that drops
+    // connection attempts holds the thread no longer than the connect limit
+    // instead of the system's own connect time-out.
+    if (DWORD error = setBlocking(socket_, false)) return error;
+    if (::connect(socket_, address, length) == SOCKET_ERROR) {
+        DWORD error = WSAGetLastError();
+        if (error != WSAEWOULDBLOCK) return error;
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(socket_, &writable);
+        FD_SET(socket_, &failed);
+        timeval wait = timevalOf(connectLimit_);
+        int ready = select(0, nullptr, &writable, &failed, &wait);
+        if (ready == SOCKET_ERROR) return WSAGetLastError();
+        if (ready == 0) return WSAETIMEDOUT;
+        int outcome = 0;
+        int size = sizeof outcome;
+        if (getsockopt(socket_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&outcome), &size) == SOCKET_ERROR)
+            return WSAGetLastError();
+        if (outcome != 0) return static_cast<DWORD>(outcome);
+        if (!FD_ISSET(socket_, &writable)) return WSAECONNREFUSED;
+    }
+    return setBlocking(socket_, true);
+}
+
+bool TcpSocket::waitForInput(std::chrono::microseconds wait) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(socket_, &readable);
-    timeval immediately{0, 0};
-    if (select(0, &readable, nullptr, nullptr, &immediately) == SOCKET_ERROR) fail(L"select", WSAGetLastError());
+    timeval limit = timevalOf(wait);
+    if (select(0, &readable, nullptr, nullptr, &limit) == SOCKET_ERROR) fail(L"select", WSAGetLastError());
     return FD_ISSET(socket_, &readable) != 0;
 }
 
@@ -117,15 +161,9 @@ void TcpSocket::sendAll(const BYTE* first, size_t firstCount, const BYTE* second
 
 void TcpSocket::waitReadable(size_t missing, const Clock::time_point& deadline) {
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
-        if (left <= 0) fail(L"Receive(" + std::to_wstring(missing) + L")", WSAETIMEDOUT);
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(socket_, &readable);
-        timeval wait{static_cast<long>(left / 1000000), static_cast<long>(left % 1000000)};
-        int ready = select(0, &readable, nullptr, nullptr, &wait);
-        if (ready == SOCKET_ERROR) fail(L"select", WSAGetLastError());
-        if (ready > 0) return;
+        auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+        if (left.count() <= 0) fail(L"Receive(" + std::to_wstring(missing) + L")", WSAETIMEDOUT);
+        if (waitForInput(left)) return;
     }
 }
 

@@ -17,17 +17,22 @@ public:
     // A point in time after which a receive gives up with WSAETIMEDOUT.
     using Deadline = std::optional<Clock::time_point>;
 
-    // A send that the peer does not take within sendLimit fails with WSAETIMEDOUT.
-    explicit TcpSocket(std::chrono::milliseconds sendLimit = std::chrono::seconds(300)) : sendLimit_(sendLimit) {}
+    // A send that the peer does not take within sendLimit, and a connection
+    // attempt that no address answers within connectLimit, fail with WSAETIMEDOUT.
+    explicit TcpSocket(std::chrono::milliseconds sendLimit = std::chrono::seconds(300),
+                       std::chrono::milliseconds connectLimit = std::chrono::seconds(20))
+        : sendLimit_(sendLimit), connectLimit_(connectLimit) {}
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
     virtual ~TcpSocket();
 
     // Resolves host and port (a number or a service name, IPv4 or IPv6) and
-    // connects to the first address that accepts.
+    // connects to the first address that accepts within the connect limit.
     void connect(const std::wstring& host, const std::wstring& port);
     // Whether data, or the end of the stream, waits to be read; never waits.
-    bool hasInput();
+    bool hasInput() { return waitForInput(std::chrono::microseconds(0)); }
+    // The same, waiting up to the given time for it to arrive.
+    bool waitForInput(std::chrono::microseconds wait);
     void sendAll(const BYTE* data, size_t count);
     // Sends two buffers as one, without copying them together.
     void sendAll(const BYTE* first, size_t firstCount, const BYTE* second, size_t secondCount);
@@ -43,9 +48,13 @@ public:
 private:
     [[noreturn]] void fail(const std::wstring& operation, DWORD code) const;
     void waitReadable(size_t missing, const Clock::time_point& deadline);
+    void configureNewSocket();
+    // One bounded attempt; 0 when connected, else the attempt's Winsock error.
+    DWORD attemptConnection(const sockaddr* address, int length);
     void close();
 
     std::chrono::milliseconds sendLimit_;
+    std::chrono::milliseconds connectLimit_;
     std::wstring host_;
     std::wstring port_;
     SOCKET socket_ = INVALID_SOCKET;

@@ -2,15 +2,27 @@
 
 namespace {
 
-// A text that cannot be converted becomes empty.
+int narrowedSize(UINT codePage, DWORD flags, const std::wstring& text, char* bytes, int size) {
+    return WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), bytes, size, nullptr,
+                               nullptr);
+}
+
+// Characters the code page cannot hold become its default character ("?"):
+// never a look-alike, which could turn a quoted text into syntax (U+FF07 and
+// U+02BC would become an apostrophe). A text that cannot be converted
+// becomes empty.
 std::string narrow(UINT codePage, const std::wstring& text) {
     if (text.empty()) return {};
-    int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                   nullptr);
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    int size = narrowedSize(codePage, flags, text, nullptr, 0);
+    if (size <= 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+        // Code pages such as UTF-8 take no flags, and have no best fit either.
+        flags = 0;
+        size = narrowedSize(codePage, flags, text, nullptr, 0);
+    }
     if (size <= 0) return {};
     std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                        nullptr);
+    narrowedSize(codePage, flags, text, bytes.data(), size);
     return bytes;
 }
 

@@ -129,6 +129,54 @@ TEST(ReportEvent, SourceFollowsTheEventId) {
     EXPECT_EQ(events[2].eventId, 0xCFFE0001u);
 }
 
+TEST(ReportEvent, AnInsertTooLongForTheLogIsCutNeverBetweenASurrogatePair) {
+    const std::wstring fits(kLongestEventInsert, L'a');
+    const std::wstring pairAtTheLimit = std::wstring(kLongestEventInsert - 1, L'b') + L"\U0001F5A8" + L"tail";
+    struct Case {
+        std::wstring message;
+        std::wstring logged;
+    };
+    const Case cases[] = {
+        {fits, fits},
+        {fits + L"cut", fits},
+        {pairAtTheLimit, pairAtTheLimit.substr(0, kLongestEventInsert - 1)},
+    };
+    for (const Case& c : cases) {
+        qrxtest::RecordingEventLog log;
+        RuntimeError(c.message, 1).reportEvent(EVENT_SERVER_SYSTEM_ERROR);
+        ASSERT_EQ(log.events().size(), 1u);
+        EXPECT_TRUE(log.events()[0].message == c.logged) << log.events()[0].message.size();
+    }
+}
+
+// Counts the instance start-ups and exits that the DLL entry point runs.
+class CountingApplication : public ModuleApplication {
+public:
+    bool initInstance() override { return ++starts, true; }
+    void exitInstance() override { ++exits; }
+    int starts = 0, exits = 0;
+};
+
+TEST(ModuleEntry, ExitCleansUpOnUnloadButNotAtProcessEnd) {
+    struct Case {
+        DWORD reason;
+        LPVOID reserved;
+        int starts, exits;
+    };
+    const Case cases[] = {
+        {DLL_PROCESS_ATTACH, nullptr, 1, 0},
+        {DLL_PROCESS_DETACH, nullptr, 0, 1},                              // FreeLibrary
+        {DLL_PROCESS_DETACH, reinterpret_cast<LPVOID>(1), 0, 0},          // process termination
+        {DLL_THREAD_ATTACH, nullptr, 0, 0},
+    };
+    for (const Case& c : cases) {
+        CountingApplication application;
+        EXPECT_TRUE(module::runEntry(nullptr, c.reason, c.reserved));
+        EXPECT_EQ(application.starts, c.starts) << c.reason;
+        EXPECT_EQ(application.exits, c.exits) << c.reason;
+    }
+}
+
 TEST(MessageBoxes, ErrorsAndWarningsUseTheirStylesAndTheMonitorCaption) {
     qrxtest::RecordingMessageBoxes boxes;
     RuntimeError(L"broken", 1).showMessage();

@@ -319,6 +319,45 @@ TEST_F(JobPath, WithoutAPrinterNameTheDocumentRecordAndTheCallerStandIn) {
     EXPECT_EQ(calls_.openPrinters, 0);
 }
 
+TEST_F(JobPath, ARealJobWithoutAnOwnerHasNoPLine) {
+    ServedJob served;
+    LoopbackPeer peer([&](PeerConnection& c) { served = serveJob(c); });
+    configure(L"P1", peer.port());
+    calls_.user = L"";
+    HANDLE port = open(L"P1");
+    ASSERT_TRUE(start(port));
+    EXPECT_TRUE(entry::endDocPort(port));
+    entry::closePort(port);
+    peer.join();
+    ASSERT_NE(served.controlText.find("Nreport.txt\n"), std::string::npos) << served.controlText;
+    EXPECT_EQ(("\n" + served.controlText).find("\nP"), std::string::npos) << served.controlText;
+}
+
+TEST_F(JobPath, ALongRefusalOnAnOpenConnectionIsReportedAndLoggedCut) {
+    const std::string refusal = "VAV001E " + std::string(64 * 1024 - 8, 'x');
+    LoopbackPeer peer([&](PeerConnection& c) {
+        c.readLine();
+        c.send(std::string(1, '\x01') + refusal);
+        c.readAll();
+    });
+    configure(L"P1", peer.port());
+    HANDLE port = open(L"P1");
+    LpdLimits limits = quickLimits();
+    limits.acknowledgement = std::chrono::seconds(20);
+    limits.messageSilence = std::chrono::milliseconds(300);
+    static_cast<Port*>(port)->setLimits(limits);
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(start(port));
+    EXPECT_EQ(GetLastError(), 1801u);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    ASSERT_EQ(log_.events().size(), 1u);
+    const std::wstring& logged = log_.events()[0].message;
+    EXPECT_EQ(logged.size(), kLongestEventInsert);
+    EXPECT_EQ(logged, std::wstring(refusal.begin(), refusal.begin() + kLongestEventInsert));
+    EXPECT_EQ(boxes_.boxes().at(0).text.size(), refusal.size()) << "the box shows the whole text";
+    entry::closePort(port);
+}
+
 TEST_F(JobPath, NullHandlesAreUnknownPorts) {
     SetLastError(kSentinel);
     EXPECT_FALSE(entry::startDocPort(nullptr, nullptr, 0, 1, nullptr));

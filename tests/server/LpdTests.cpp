@@ -4,6 +4,7 @@
 #include "LpdClient.h"
 #include "PrinterList.h"
 #include "Recorders.h"
+#include "TextCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -210,6 +211,133 @@ TEST(LpdJob, AMessageDuringTheDataIsNoticedAtTheNextChunk) {
     RuntimeError error = thrownError([&] { client.sendChunk(reinterpret_cast<const BYTE*>(data.data()), 10); });
     EXPECT_EQ(error.message(), L"VAV080E Printer jammed");
     EXPECT_EQ(error.code(), 1906u);
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+const std::string kKilobyte = pattern(1024, 4);
+
+void sendKilobyte(LpdClient& client) { client.sendChunk(reinterpret_cast<const BYTE*>(kKilobyte.data()), 1024); }
+
+// A server that refuses, at the job command or after the first chunk, and
+// then keeps the connection open: its text is kept, and the wait for more of
+// it ends when the server falls silent, long before the acknowledgement limit.
+class HeldOpenRefusal : public testing::TestWithParam<bool> {};
+
+TEST_P(HeldOpenRefusal, EndsAfterTheSilenceWithTheServersText) {
+    const bool duringData = GetParam();
+    std::atomic<bool> refused{false};
+    LoopbackPeer peer([&](PeerConnection& connection) {
+        if (duringData) {
+            std::string ignored;
+            acceptHeader(connection, ignored);
+            connection.read(4 + 1024);
+        } else {
+            connection.readLine();
+        }
+        connection.send(bytes({0x01}) + "VAV001E Printer PRT9 is not known.");
+        refused = true;
+        connection.readAll();
+    });
+    LpdLimits limits;
+    limits.acknowledgement = std::chrono::seconds(20);
+    limits.messageSilence = std::chrono::milliseconds(300);
+    LpdClient client(L"PRT9", L"127.0.0.1", peer.port(), limits);
+    auto start = std::chrono::steady_clock::now();
+    RuntimeError error = thrownError([&] {
+        client.startJob(kWorkedExample);
+        sendKilobyte(client);
+        for (int i = 0; i < 500 && !refused; ++i) Sleep(10);
+        sendKilobyte(client);
+    });
+    EXPECT_EQ(error.message(), L"VAV001E Printer PRT9 is not known.");
+    EXPECT_EQ(error.code(), 1801u);
+    EXPECT_LT(secondsSince(start), 5.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(AtTheJobCommandAndDuringTheData, HeldOpenRefusal, testing::Bool());
+
+// While the spooler hands over chunks without a pause, a message of the
+// server is looked for at least once every 64 KiB, and at the end of data.
+class MessageWithoutAPause : public testing::TestWithParam<bool> {};
+
+TEST_P(MessageWithoutAPause, FailsTheJobWithin64KiBOrAtTheEnd) {
+    const bool endsEarly = GetParam();
+    std::atomic<bool> refused{false};
+    LoopbackPeer peer([&](PeerConnection& connection) {
+        std::string ignored;
+        acceptHeader(connection, ignored);
+        connection.read(2 * (4 + 1024));
+        connection.send(bytes({0x01}) + "VAV080E Printer jammed");
+        refused = true;
+        connection.readAll();
+    });
+    LpdLimits limits;
+    limits.messageSilence = std::chrono::milliseconds(200);
+    limits.pauseBeforeLook = std::chrono::hours(1);  // no call counts as following a pause
+    LpdClient client(L"Q", L"127.0.0.1", peer.port(), limits);
+    client.startJob(kWorkedExample);
+    sendKilobyte(client);
+    sendKilobyte(client);
+    for (int i = 0; i < 500 && !refused; ++i) Sleep(10);
+    Sleep(50);
+    size_t sentAfterMessage = 0;
+    RuntimeError error = thrownError([&] {
+        for (int i = 0; i < (endsEarly ? 3 : 200); ++i) {
+            sendKilobyte(client);
+            sentAfterMessage += 1024;
+        }
+        client.finishJob();
+    });
+    EXPECT_EQ(error.message(), L"VAV080E Printer jammed");
+    EXPECT_LE(sentAfterMessage, 64u * 1024u);
+    if (endsEarly) {
+        EXPECT_EQ(sentAfterMessage, 3u * 1024u) << "noticed at the end of data";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ByChunksAndByTheEnd, MessageWithoutAPause, testing::Bool());
+
+// A host that drops connection attempts holds neither a job nor the printer
+// list longer than the connect limit.
+class UnansweredConnect : public testing::TestWithParam<bool> {};
+
+TEST_P(UnansweredConnect, FailsAtTheConnectLimitWithWSAETIMEDOUT) {
+    const bool printerList = GetParam();
+    qrxtest::FullListener listener;
+    LpdLimits limits;
+    limits.connect = std::chrono::milliseconds(300);
+    auto start = std::chrono::steady_clock::now();
+    RuntimeError error = thrownError([&] {
+        if (printerList)
+            queryPrinterList(L"127.0.0.1", listener.port(), limits);
+        else
+            LpdClient(L"Q", L"127.0.0.1", listener.port(), limits).startJob(kWorkedExample);
+    });
+    EXPECT_LT(secondsSince(start), 5.0);
+    EXPECT_EQ(error.code(), static_cast<DWORD>(WSAETIMEDOUT));
+    EXPECT_EQ(error.message().rfind(L"VAV5053E Communication error: Connection failed.\nhost: 127.0.0.1, port " +
+                                        listener.port() + L"\nerror code: 10060\n",
+                                    0),
+              0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(ForAJobAndForThePrinterList, UnansweredConnect, testing::Bool());
+
+TEST(WireText, CharactersOutsideCodePage1252GoAsQuestionMarksNeverAsLookAlikes) {
+    struct Case {
+        std::wstring text;
+        std::string wire;
+    };
+    const Case cases[] = {
+        {L"x\uFF07 copies=\uFF0799", "x? copies=?99"},  // fullwidth apostrophe
+        {L"x\u02BC copies=\u02BC99", "x? copies=?99"},  // modifier letter apostrophe
+        {L"Ren\u00e9e \u20ac", "Ren\xE9" "e \x80"},         // in the code page: kept
+        {L"\u0100\u2019", "?\x92"},                     // A with macron has only a look-alike
+    };
+    for (const Case& c : cases) EXPECT_EQ(toWire(c.text), c.wire);
 }
 
 TEST(LpdJob, AZeroByteDuringTheDataIsAProtocolError) {

@@ -13,7 +13,7 @@ void boundWaits(SOCKET socket) {
     setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
 }
 
-SOCKET listenOnLoopback(int family, unsigned short& port) {
+SOCKET listenOnLoopback(int family, unsigned short& port, int backlog = 4) {
     SOCKET listener = socket(family, SOCK_STREAM, IPPROTO_TCP);
     if (listener == INVALID_SOCKET) throw std::runtime_error("socket failed");
     sockaddr_storage address{};
@@ -29,7 +29,7 @@ SOCKET listenOnLoopback(int family, unsigned short& port) {
         v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         length = sizeof *v4;
     }
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(listener, 4) != 0)
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(listener, backlog) != 0)
         throw std::runtime_error("bind or listen failed");
     getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
     port = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
@@ -155,6 +155,43 @@ ServedJob serveJob(PeerConnection& peer) {
     peer.readAll();
     job.ended = true;
     return job;
+}
+
+// Whether a connection attempt to the port completes within the wait; the
+// socket is kept when it does.
+static bool connectsWithin(unsigned short port, DWORD waitMs, SOCKET& connected) {
+    SOCKET client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    u_long nonBlocking = 1;
+    ioctlsocket(client, FIONBIO, &nonBlocking);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(client, &writable);
+    timeval wait{0, static_cast<long>(waitMs * 1000)};
+    if (select(0, nullptr, &writable, nullptr, &wait) == 1) {
+        connected = client;
+        return true;
+    }
+    closesocket(client);
+    return false;
+}
+
+FullListener::FullListener() : listener_(listenOnLoopback(AF_INET, port_, 1)) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        SOCKET connected = INVALID_SOCKET;
+        if (!connectsWithin(port_, 300, connected)) return;
+        queued_.push_back(connected);
+    }
+    throw std::runtime_error("the listener's backlog never filled");
+}
+
+FullListener::~FullListener() {
+    for (SOCKET queued : queued_) closesocket(queued);
+    closesocket(listener_);
 }
 
 std::wstring closedPort() {

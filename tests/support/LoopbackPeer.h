@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace qrxtest {
 
@@ -69,5 +70,22 @@ ServedJob serveJob(PeerConnection& peer);
 
 // A loopback port that nothing listens on.
 std::wstring closedPort();
+
+// A loopback listener whose backlog is full and that accepts nothing, so
+// that further connection attempts are dropped and wait: a stand-in for a
+// host that does not answer.
+class FullListener {
+public:
+    FullListener();
+    ~FullListener();
+    FullListener(const FullListener&) = delete;
+    FullListener& operator=(const FullListener&) = delete;
+    std::wstring port() const { return std::to_wstring(port_); }
+
+private:
+    unsigned short port_ = 0;
+    SOCKET listener_ = INVALID_SOCKET;
+    std::vector<SOCKET> queued_;
+};
 
 }  // namespace qrxtest
