@@ -39,22 +39,24 @@ set_tests_properties(prefix.install PROPERTIES
   FIXTURES_SETUP installed FIXTURES_REQUIRED wineprefix
   ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 120)
 
-# qrx_add_test(<name> SOURCES ... [LIBRARIES ...] [INSTALLED])
+# qrx_add_test(<name> SOURCES ... [LIBRARIES ...] [INSTALLED] [ENVIRONMENT VAR=value ...])
 # Builds a GoogleTest program and registers it with CTest. INSTALLED tests
 # talk to Wine's spooler and need the deliverables installed in the prefix.
+# ENVIRONMENT entries are set after, and so win over, the common ones.
 function(qrx_add_test name)
-  cmake_parse_arguments(T "INSTALLED" "" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(T "INSTALLED" "" "SOURCES;LIBRARIES;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE qrx_test_support ${T_LIBRARIES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QRX_TESTS_DIR})
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set(environment ${QRX_TEST_ENVIRONMENT} ${T_ENVIRONMENT})
   set(fixtures wineprefix)
   if(T_INSTALLED)
     list(APPEND fixtures installed)
   endif()
   set_tests_properties(${name} PROPERTIES
     FIXTURES_REQUIRED "${fixtures}"
-    ENVIRONMENT "${QRX_TEST_ENVIRONMENT}"
+    ENVIRONMENT "${environment}"
     TIMEOUT 300)
 endfunction()
 

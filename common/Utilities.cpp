@@ -25,19 +25,73 @@ std::wstring Utilities::helpFilePath() {
 
 std::wstring resourceLibraryName(LANGID language) { return L"QRXPM" + std::to_wstring(language) + L"U.dll"; }
 
-HMODULE loadResourceLibrary(LANGID language, const LibraryLoader& load) {
-    std::wstring name = resourceLibraryName(language);
-    HMODULE library = load(name);
-    if (!library) {
-        std::wstring english = resourceLibraryName(kEnglishLanguage);
-        if (english != name) library = load(english);
+namespace {
+
+// The full path of a module's file (the program's for null); empty when it
+// cannot be had. A truncated path would name another folder, so the buffer
+// grows until the whole path fits.
+std::wstring moduleFilePath(HMODULE module) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
     }
-    return library;
+}
+
+std::wstring systemDirectory() {
+    UINT size = GetSystemDirectoryW(nullptr, 0);
+    if (size == 0) return {};
+    std::wstring folder(size, L'\0');
+    UINT length = GetSystemDirectoryW(folder.data(), size);
+    if (length == 0 || length >= size) return {};
+    folder.resize(length);
+    return folder;
+}
+
+bool sameFolder(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+}  // namespace
+
+std::vector<std::wstring> resourceLibraryFolders() {
+    std::vector<std::wstring> folders;
+    std::wstring modulePath = moduleFilePath(module::instanceHandle());
+    size_t slash = modulePath.find_last_of(L'\\');
+    if (slash != std::wstring::npos) folders.push_back(modulePath.substr(0, slash));
+    std::wstring system = systemDirectory();
+    if (!system.empty() && (folders.empty() || !sameFolder(folders.front(), system))) folders.push_back(system);
+    return folders;
+}
+
+HMODULE loadResourceLibrary(LANGID language, const std::vector<std::wstring>& folders, const LibraryLoader& load) {
+    std::vector<std::wstring> names{resourceLibraryName(language)};
+    std::wstring english = resourceLibraryName(kEnglishLanguage);
+    if (english != names.front()) names.push_back(english);
+
+    DWORD error = ERROR_MOD_NOT_FOUND;
+    for (const std::wstring& name : names) {
+        for (const std::wstring& folder : folders) {
+            if (HMODULE library = load(folder + L"\\" + name)) return library;
+            error = GetLastError();
+        }
+    }
+    SetLastError(error);
+    return nullptr;
+}
+
+HMODULE mapResourceLibrary(const std::wstring& path) {
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
 }
 
 HMODULE loadResourceLibrary() {
-    return loadResourceLibrary(Utilities::userUILanguage(),
-                               [](const std::wstring& name) { return LoadLibraryW(name.c_str()); });
+    return loadResourceLibrary(Utilities::userUILanguage(), resourceLibraryFolders(), mapResourceLibrary);
 }
 
 void registerEventSource(const std::wstring& sourceName) {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Base of the DLLs' application objects: holds the loaded resource library.
 class Utilities {
@@ -27,12 +28,24 @@ constexpr const wchar_t* kVendorKeyPath = L"SOFTWARE\\Velmora\\Prentova Port Mon
 // "QRXPM" + the language id in decimal + "U.dll".
 std::wstring resourceLibraryName(LANGID language);
 
-using LibraryLoader = std::function<HMODULE(const std::wstring& name)>;
+// The folders a language library is taken from, in order: the folder of the
+// running module (the program's own for a program), then the system directory;
+// the latter only when it is another folder. Both are absolute: a library is
+// never looked for through the PATH search, whose folders may be writable by
+// anyone.
+std::vector<std::wstring> resourceLibraryFolders();
 
-// Loads the library of the given language by its bare name, else the English
-// one; null, with the last error of the final attempt, when neither loads.
-HMODULE loadResourceLibrary(LANGID language, const LibraryLoader& load);
-// The same for the user's language with the system's LoadLibraryW.
+using LibraryLoader = std::function<HMODULE(const std::wstring& path)>;
+
+// Loads the library of the given language, else the English one (tried once
+// when it is another), each name by its full path in every folder in turn;
+// null, with the last error of the final attempt, when none loads.
+HMODULE loadResourceLibrary(LANGID language, const std::vector<std::wstring>& folders, const LibraryLoader& load);
+// Maps a language library as a resource-only image: none of its code runs,
+// and its strings, dialogs and icons are read through the handle.
+HMODULE mapResourceLibrary(const std::wstring& path);
+// The same for the user's language, from resourceLibraryFolders(), mapped by
+// mapResourceLibrary.
 HMODULE loadResourceLibrary();
 
 // Writes "EventMessageFile" and "TypesSupported" of an existing event-source

@@ -1,4 +1,5 @@
 #include "EventIds.h"
+#include "MappedImages.h"
 #include "ModuleState.h"
 #include "RegistryKey.h"
 #include "TestPaths.h"
@@ -6,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwctype>
 #include <vector>
 
 namespace {
@@ -21,8 +24,96 @@ TEST(UserUILanguage, FollowsTheTestEnvironment) {
     EXPECT_EQ(Utilities::userUILanguage(), 1033);
 }
 
+// The search over two folders with a stand-in loader: each attempt records the
+// full path it was given and, when it fails, leaves an error of its own.
+struct SearchCase {
+    const char* what;
+    LANGID language;
+    std::vector<std::wstring> present;  // the paths that load
+    std::vector<std::wstring> tried;    // the paths tried, in order
+};
+
+const std::wstring kModuleFolder = L"C:\\Program Files\\Module";
+const std::wstring kSystemFolder = L"C:\\Windows\\System32";
+std::wstring inModule(const wchar_t* name) { return kModuleFolder + L"\\" + name; }
+std::wstring inSystem(const wchar_t* name) { return kSystemFolder + L"\\" + name; }
+
+TEST(ResourceLibrarySearch, TriesEachNameInTheModulesFolderThenTheSystemDirectory) {
+    const SearchCase cases[] = {
+        {"a language without a library of its own takes English from the module's folder", 1031,
+         {inModule(L"QRXPM1033U.dll"), inSystem(L"QRXPM1033U.dll")},
+         {inModule(L"QRXPM1031U.dll"), inSystem(L"QRXPM1031U.dll"), inModule(L"QRXPM1033U.dll")}},
+        {"a language without a library of its own takes English from the system directory", 1031,
+         {inSystem(L"QRXPM1033U.dll")},
+         {inModule(L"QRXPM1031U.dll"), inSystem(L"QRXPM1031U.dll"), inModule(L"QRXPM1033U.dll"),
+          inSystem(L"QRXPM1033U.dll")}},
+        {"the user's language only in the system directory wins over English in the module's folder", 1031,
+         {inSystem(L"QRXPM1031U.dll"), inModule(L"QRXPM1033U.dll")},
+         {inModule(L"QRXPM1031U.dll"), inSystem(L"QRXPM1031U.dll")}},
+        {"English is tried once in each folder", 1033, {},
+         {inModule(L"QRXPM1033U.dll"), inSystem(L"QRXPM1033U.dll")}},
+    };
+    constexpr DWORD kFirstError = 40000;
+    for (const SearchCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::wstring> tried;
+        auto load = [&](const std::wstring& path) -> HMODULE {
+            tried.push_back(path);
+            if (std::find(c.present.begin(), c.present.end(), path) != c.present.end())
+                return reinterpret_cast<HMODULE>(static_cast<ULONG_PTR>(tried.size()));
+            SetLastError(kFirstError + static_cast<DWORD>(tried.size()));
+            return nullptr;
+        };
+        SetLastError(0);
+        HMODULE library = loadResourceLibrary(c.language, {kModuleFolder, kSystemFolder}, load);
+        DWORD error = GetLastError();
+        EXPECT_EQ(tried, c.tried);
+        if (c.present.empty()) {
+            EXPECT_EQ(library, nullptr);
+            EXPECT_EQ(error, kFirstError + c.tried.size()) << "the error of the final attempt";
+        } else {
+            EXPECT_EQ(library, reinterpret_cast<HMODULE>(static_cast<ULONG_PTR>(c.tried.size())))
+                << "the handle of the last path tried";
+        }
+    }
+}
+
+std::wstring folderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
+bool isAbsolute(const std::wstring& path) {
+    bool drive = path.size() > 2 && iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\';
+    return drive || path.rfind(L"\\\\", 0) == 0;
+}
+
+TEST(ResourceLibraryFolders, AreTheRunningModulesFolderThenTheSystemDirectory) {
+    wchar_t program[MAX_PATH] = {};
+    ASSERT_NE(GetModuleFileNameW(nullptr, program, MAX_PATH), 0u);
+    const std::wstring system = folderOf(qrxtest::systemFilePath(L"x"));
+    struct {
+        const char* what;
+        HMODULE module;
+        std::vector<std::wstring> folders;
+    } const cases[] = {
+        {"a program: its own folder", nullptr, {folderOf(program), system}},
+        {"a module in the system directory: that folder once", GetModuleHandleW(L"kernel32.dll"), {system}},
+    };
+    const HMODULE saved = module::instanceHandle();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        module::setInstanceHandle(c.module);
+        std::vector<std::wstring> folders = resourceLibraryFolders();
+        EXPECT_EQ(folders, c.folders);
+        for (const std::wstring& folder : folders) {
+            EXPECT_TRUE(isAbsolute(folder)) << folder;
+            EXPECT_NE(folder.back(), L'\\') << folder;
+        }
+    }
+    module::setInstanceHandle(saved);
+}
+
 // Stand-in language libraries in a scratch folder: copies of the built
-// English library under other languages' names.
+// English library under other languages' names, mapped as the modules map
+// them.
 class ResourceFallback : public testing::Test {
 protected:
     void addLibrary(LANGID language) {
@@ -31,17 +122,15 @@ protected:
     }
 
     HMODULE load(LANGID language) {
-        return loadResourceLibrary(language, [this](const std::wstring& name) {
-            tried_.push_back(name);
-            return LoadLibraryW(folder_.file(name).c_str());
-        });
+        return keep(loadResourceLibrary(language, {folder_.path()}, [this](const std::wstring& path) {
+            tried_.push_back(path);
+            return mapResourceLibrary(path);
+        }));
     }
 
     static std::wstring fileNameOf(HMODULE library) {
-        wchar_t path[MAX_PATH] = {};
-        GetModuleFileNameW(library, path, MAX_PATH);
-        std::wstring full = path;
-        return full.substr(full.find_last_of(L"\\/") + 1);
+        std::wstring full = qrxtest::mappedFileName(library);
+        return full.substr(full.find_last_of(L'\\') + 1);
     }
 
     void TearDown() override {
@@ -61,24 +150,24 @@ protected:
 TEST_F(ResourceFallback, TheUsersLanguageWinsWhenPresent) {
     addLibrary(1033);
     addLibrary(1036);
-    HMODULE library = keep(load(1036));
+    HMODULE library = load(1036);
     ASSERT_NE(library, nullptr);
     EXPECT_EQ(fileNameOf(library), L"QRXPM1036U.dll");
-    EXPECT_EQ(tried_, std::vector<std::wstring>{L"QRXPM1036U.dll"});
+    EXPECT_EQ(tried_, std::vector<std::wstring>{folder_.file(L"QRXPM1036U.dll")});
 }
 
 TEST_F(ResourceFallback, AMissingLanguageFallsBackToEnglish) {
     addLibrary(1033);
-    HMODULE library = keep(load(1036));
+    HMODULE library = load(1036);
     ASSERT_NE(library, nullptr);
     EXPECT_EQ(fileNameOf(library), L"QRXPM1033U.dll");
-    EXPECT_EQ(tried_, (std::vector<std::wstring>{L"QRXPM1036U.dll", L"QRXPM1033U.dll"}));
+    EXPECT_EQ(tried_, (std::vector<std::wstring>{folder_.file(L"QRXPM1036U.dll"), folder_.file(L"QRXPM1033U.dll")}));
 }
 
 TEST_F(ResourceFallback, TheSubLanguageIsPartOfTheName) {
     addLibrary(1033);
     addLibrary(2057);
-    HMODULE library = keep(load(2057));
+    HMODULE library = load(2057);
     ASSERT_NE(library, nullptr);
     EXPECT_EQ(fileNameOf(library), L"QRXPM2057U.dll");
 }
@@ -86,8 +175,9 @@ TEST_F(ResourceFallback, TheSubLanguageIsPartOfTheName) {
 TEST_F(ResourceFallback, EnglishIsTriedOnceAndItsAbsenceFailsWithTheLastError) {
     SetLastError(0xdeadbeef);
     EXPECT_EQ(load(1033), nullptr);
-    EXPECT_EQ(tried_, std::vector<std::wstring>{L"QRXPM1033U.dll"});
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(tried_, std::vector<std::wstring>{folder_.file(L"QRXPM1033U.dll")});
+    // Mapping a file that is not there fails as opening it does.
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 // The vendor key is the machine's; each test restores what it found.

@@ -1,19 +1,17 @@
 // The monitor's start-up and exit as the spooler's load runs them, in a
 // program of its own so that nothing else has loaded the monitor or its
 // resource library before.
+#include "MappedImages.h"
+#include "TestPaths.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
-
-std::wstring systemFile(const std::wstring& name) {
-    wchar_t dir[MAX_PATH];
-    GetSystemDirectoryW(dir, MAX_PATH);
-    return std::wstring(dir) + L"\\" + name;
-}
 
 std::wstring serverMessageFile() {
     wchar_t text[MAX_PATH] = {};
@@ -34,12 +32,16 @@ TEST(MonitorStartUp, RewritesTheEventSourceAndStopsWithoutTheEnglishLibrary) {
 
     HMODULE monitor = LoadLibraryW(L"QRXServerDll.dll");
     ASSERT_NE(monitor, nullptr) << GetLastError();
-    EXPECT_NE(GetModuleHandleW(L"QRXPM1033U.dll"), nullptr) << "start-up loads the English library";
+    // The library is mapped as data, so it is in no module list: it is seen
+    // among the process's mappings.
+    std::vector<std::wstring> mapped = qrxtest::mappedImages(L"QRXPM1033U.dll");
+    ASSERT_EQ(mapped.size(), 1u) << "start-up loads the English library";
+    EXPECT_TRUE(qrxtest::isMappingOf(mapped[0], qrxtest::systemFilePath(L"QRXPM1033U.dll"))) << mapped[0];
     EXPECT_EQ(serverMessageFile(), L"%SystemRoot%\\System32\\QRX_EVENT_RU1033RI.DLL");
     FreeLibrary(monitor);
-    EXPECT_EQ(GetModuleHandleW(L"QRXPM1033U.dll"), nullptr) << "exit frees the library again";
+    EXPECT_TRUE(qrxtest::mappedImages(L"QRXPM1033U.dll").empty()) << "exit frees the library again";
 
-    const std::wstring english = systemFile(L"QRXPM1033U.dll");
+    const std::wstring english = qrxtest::systemFilePath(L"QRXPM1033U.dll");
     const std::wstring aside = english + L".aside";
     ASSERT_TRUE(MoveFileW(english.c_str(), aside.c_str()));
     HMODULE withoutResources = LoadLibraryW(L"QRXServerDll.dll");

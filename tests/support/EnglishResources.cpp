@@ -1,6 +1,7 @@
 #include "ModuleState.h"
 #include "Recorders.h"
 #include "TestPaths.h"
+#include "Utilities.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,8 @@ namespace {
 class EnglishResources : public testing::Environment {
 public:
     void SetUp() override {
-        library_ = LoadLibraryW(deliverablePath(L"QRXPM1033U.dll").c_str());
+        // Mapped as the modules map it, so that texts are read as they are there.
+        library_ = mapResourceLibrary(deliverablePath(L"QRXPM1033U.dll"));
         ASSERT_NE(library_, nullptr) << "cannot load the built QRXPM1033U.dll";
         module::setResources(library_);
     }

@@ -6,8 +6,17 @@
 
 namespace qrxtest {
 
-std::wstring deliverablePath(const std::wstring& fileName) {
-    return std::wstring(QRX_TEST_DELIVERABLES_DIR) + L"\\" + fileName;
+std::wstring deliverablesFolder() { return QRX_TEST_DELIVERABLES_DIR; }
+
+std::wstring deliverablePath(const std::wstring& fileName) { return deliverablesFolder() + L"\\" + fileName; }
+
+std::wstring plantedLibraryPath() { return QRX_TEST_PLANTED_LIBRARY; }
+
+std::wstring systemFilePath(const std::wstring& fileName) {
+    wchar_t folder[MAX_PATH];
+    UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) throw std::runtime_error("GetSystemDirectoryW failed");
+    return std::wstring(folder, length) + L"\\" + fileName;
 }
 
 namespace {

@@ -4,8 +4,16 @@
 
 namespace qrxtest {
 
-// Full path of a deliverable in the build tree's deliverables folder.
+// The build tree's deliverables folder, and the full path of a deliverable in it.
+std::wstring deliverablesFolder();
 std::wstring deliverablePath(const std::wstring& fileName);
+
+// Full path of the marker library (MarkerLibrary.h), built under the name of
+// the German language library in a folder of its own.
+std::wstring plantedLibraryPath();
+
+// Full path of a file in the system directory.
+std::wstring systemFilePath(const std::wstring& fileName);
 
 // A fresh empty folder for one test's scratch files; removed with its content
 // when the object goes.
