@@ -111,7 +111,10 @@ void showHelpTopic(DWORD topic) {
     using HtmlHelp = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
     const std::wstring& path = module::helpFilePath();
     if (path.empty()) return;
-    HMODULE viewer = LoadLibraryW(L"hhctrl.ocx");
+    // By full path: a bare name would be searched for through PATH.
+    std::wstring system = systemDirectory();
+    if (system.empty()) return;
+    HMODULE viewer = LoadLibraryW((system + L"\\hhctrl.ocx").c_str());
     if (!viewer) return;
     if (auto htmlHelp = reinterpret_cast<HtmlHelp>(GetProcAddress(viewer, "HtmlHelpW")))
         htmlHelp(nullptr, path.c_str(), kHelpContext, topic);

@@ -73,20 +73,26 @@ void LpdClient::startJob(const ControlFile& controlFile) {
     readAcknowledgement();
 }
 
-bool LpdClient::timeToLook(DWORD count) const {
+LpdClient::Look LpdClient::lookBefore(DWORD count) const {
     // An answer can only have arrived unseen on the first chunk, after a
     // pause of the spooler, or once enough data went out since the last look.
     // Looking costs about as much as sending a small chunk, so chunks that
     // follow each other closely do not look each time.
-    if (!looked_ || sentSinceLook_ + count > kLookEveryBytes) return true;
-    return TcpSocket::Clock::now() - lastSendEnded_ >= limits_.pauseBeforeLook;
+    if (!looked_ || TcpSocket::Clock::now() - lastSendEnded_ >= limits_.pauseBeforeLook) return Look::ForAnswerOrClose;
+    if (sentSinceLook_ + count > kLookEveryBytes) return Look::ForAnswer;
+    return Look::None;
 }
 
 void LpdClient::sendChunk(const BYTE* data, DWORD count) {
-    if (timeToLook(count)) {
+    Look look = lookBefore(count);
+    if (look != Look::None) {
         looked_ = true;
         sentSinceLook_ = 0;
-        if (socket_->hasInput()) {
+        // While the data streams, the cheaper look that sees bytes but not a
+        // bare close is enough: a close then fails the next send or the end
+        // of data.
+        bool answered = look == Look::ForAnswerOrClose ? socket_->hasInput() : socket_->bytesWaiting() > 0;
+        if (answered) {
             readAcknowledgement();
             throwProtocolError();
         }

@@ -57,7 +57,8 @@ private:
     void sendChunkData(const BYTE* data, DWORD count);
     void readAcknowledgement();
     [[noreturn]] void raiseServerMessage(TcpSocket::Clock::time_point deadline);
-    bool timeToLook(DWORD count) const;
+    enum class Look { None, ForAnswer, ForAnswerOrClose };
+    Look lookBefore(DWORD count) const;
     // What a silent server means while its answer is read: the end of a
     // refusal's text, or a failure when the deadline passes.
     enum class Silence { EndsText, FailsReceive };

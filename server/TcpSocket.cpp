@@ -129,6 +129,12 @@ bool TcpSocket::waitForInput(std::chrono::microseconds wait) {
     return FD_ISSET(socket_, &readable) != 0;
 }
 
+size_t TcpSocket::bytesWaiting() {
+    u_long waiting = 0;
+    if (ioctlsocket(socket_, FIONREAD, &waiting) == SOCKET_ERROR) fail(L"ioctlsocket", WSAGetLastError());
+    return waiting;
+}
+
 void TcpSocket::sendAll(const BYTE* data, size_t count) { sendAll(data, count, nullptr, 0); }
 
 void TcpSocket::sendAll(const BYTE* first, size_t firstCount, const BYTE* second, size_t secondCount) {

@@ -31,7 +31,10 @@ public:
     void connect(const std::wstring& host, const std::wstring& port);
     // Whether data, or the end of the stream, waits to be read; never waits.
     bool hasInput() { return waitForInput(std::chrono::microseconds(0)); }
-    // The same, waiting up to the given time for it to arrive.
+    // How many bytes wait to be read; blind to the end of the stream, but
+    // cheaper than a look with select.
+    size_t bytesWaiting();
+    // Whether data, or the end of the stream, arrives within the given time.
     bool waitForInput(std::chrono::microseconds wait);
     void sendAll(const BYTE* data, size_t count);
     // Sends two buffers as one, without copying them together.
