@@ -1,9 +1,17 @@
 # Test programs are Windows programs run by CTest under Wine, in a private
-# 64-bit prefix inside the build tree.
+# prefix inside the build tree whose architecture follows the toolchain: 32-bit
+# programs of the x86 build run in a 32-bit prefix, as on 32-bit Windows.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(QRX_WINEARCH win32)
+elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(QRX_WINEARCH win64)
+else()
+  message(FATAL_ERROR "No Wine architecture for the processor ${CMAKE_SYSTEM_PROCESSOR}")
+endif()
 set(QRX_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 set(QRX_TEST_ENVIRONMENT
   WINEPREFIX=${QRX_WINEPREFIX}
-  WINEARCH=win64
+  WINEARCH=${QRX_WINEARCH}
   WINEDEBUG=-all
   WINEDLLOVERRIDES=mscoree,mshtml=
   LANG=C
@@ -19,10 +27,11 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 # The prefix is made once and reused; the install step copies the freshly
 # built deliverables into it and registers the monitor with the spooler.
 add_test(NAME prefix.create
-  COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix.sh ${QRX_WINEPREFIX})
+  COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix.sh ${QRX_WINEPREFIX} ${QRX_WINEARCH})
 set_tests_properties(prefix.create PROPERTIES FIXTURES_SETUP wineprefix
   ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 300)
-add_test(NAME prefix.stop COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix.sh ${QRX_WINEPREFIX} stop)
+add_test(NAME prefix.stop
+  COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix.sh ${QRX_WINEPREFIX} ${QRX_WINEARCH} stop)
 set_tests_properties(prefix.stop PROPERTIES FIXTURES_CLEANUP wineprefix
   ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 60)
 

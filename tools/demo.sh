@@ -15,13 +15,13 @@ cmake --build "$build" -j "$(nproc)" --target qrx-install qrx-list-ports qrx-pri
   QRXServerDll QRXPM1033U QRX_EVENT_RU1033RI >/dev/null
 
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all LANG=C
-"$root/tools/wine-prefix.sh" "$WINEPREFIX"
+"$root/tools/wine-prefix.sh" "$WINEPREFIX" win64
 demo=$build/demo
 rm -rf "$demo" && mkdir -p "$demo/spool"
 server_pid=
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
-  "$root/tools/wine-prefix.sh" "$WINEPREFIX" stop
+  "$root/tools/wine-prefix.sh" "$WINEPREFIX" win64 stop
 }
 trap cleanup EXIT
 

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Makes the private 64-bit Wine prefix given as $1 if it does not exist yet
-# and starts its wineserver and services, detached from our output, so that
-# the test programs neither pay for starting them nor hand them their pipes.
-#   wine-prefix.sh <prefix>          start (making the prefix when needed)
-#   wine-prefix.sh <prefix> stop     end the wineserver and its services
+# Makes the private Wine prefix given as $1, of the architecture given as $2
+# (win64 or win32), if it does not exist yet and starts its wineserver and
+# services, detached from our output, so that the test programs neither pay
+# for starting them nor hand them their pipes.
+#   wine-prefix.sh <prefix> <arch>        start (making the prefix when needed)
+#   wine-prefix.sh <prefix> <arch> stop   end the wineserver and its services
 set -euo pipefail
-prefix=$1
-export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ "${2:-}" = stop ]; then
+prefix=$1 arch=$2
+case "$arch" in
+  win64|win32) ;;
+  *) echo "wine-prefix.sh: architecture must be win64 or win32, not '$arch'" >&2; exit 2 ;;
+esac
+export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ "${3:-}" = stop ]; then
   wineserver -k >/dev/null 2>&1 || true
   exit 0
 fi
