@@ -10,7 +10,7 @@ LpdClient::LpdClient(std::wstring queue, std::wstring host, std::wstring port, L
       port_(std::move(port)),
       queue_(std::move(queue)),
       limits_(limits),
-      socket_(std::make_unique<TcpSocket>(limits.send, limits.connect)) {}
+      socket_(std::make_unique<TcpSocket>(SocketLimits{limits.send, limits.connect, limits.acknowledgement})) {}
 
 TcpSocket::Clock::time_point LpdClient::after(std::chrono::milliseconds wait) const {
     return TcpSocket::Clock::now() + wait;
@@ -50,7 +50,8 @@ void LpdClient::raiseServerMessage(TcpSocket::Clock::time_point deadline) {
 void LpdClient::readAcknowledgement() {
     auto deadline = after(limits_.acknowledgement);
     BYTE answer = 0;
-    if (socket_->receive(&answer, 1, true, deadline) == 0) throwServerClosed();
+    // The socket's receive limit is the acknowledgement limit.
+    if (socket_->receive(&answer, 1, true) == 0) throwServerClosed();
     if (answer != 0) raiseServerMessage(deadline);
 }
 

@@ -3,31 +3,10 @@
 #pragma once
 
 #include "MonitorHandle.h"
+#include "PortRecords.h"
 
 #include <string>
 #include <vector>
-
-struct PortSettings {
-    explicit PortSettings(std::wstring port) : portName(std::move(port)) {}
-    std::wstring deviceType = L"Printer";
-    std::wstring hostName;
-    std::wstring portNumber = L"515";
-    std::wstring portName;
-    std::wstring printerName;
-    DWORD unattended = 0;
-};
-
-struct PortOptions {
-    explicit PortOptions(std::wstring port) : portName(std::move(port)) {}
-    std::wstring address;
-    std::wstring building;
-    std::wstring department;
-    std::wstring jobAttributes;
-    std::wstring name;
-    std::wstring portName;
-    DWORD promptFlag = 0;
-    std::wstring room;
-};
 
 struct PortConfiguration {
     PortSettings settings;

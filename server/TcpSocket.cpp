@@ -66,16 +66,21 @@ void TcpSocket::connect(const std::wstring& host, const std::wstring& port) {
 void TcpSocket::configureNewSocket() {
     const int bufferSize = kBufferSize;
     const BOOL on = TRUE;
-    const DWORD sendWait = static_cast<DWORD>(sendLimit_.count());
+    const DWORD sendWait = static_cast<DWORD>(limits_.send.count());
+    const DWORD receiveWait = static_cast<DWORD>(limits_.receive.count());
     // Keep-alive lets a connection to a vanished server break in the end;
-    // the send limit frees the thread from a server that stops reading.
+    // the send limit frees the thread from a server that stops reading, and
+    // the receive limit from one that stops answering, without a select
+    // before every receive.
     if (setsockopt(socket_, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&bufferSize), sizeof bufferSize) ==
             SOCKET_ERROR ||
         setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bufferSize), sizeof bufferSize) ==
             SOCKET_ERROR ||
         setsockopt(socket_, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR ||
         setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendWait), sizeof sendWait) ==
-            SOCKET_ERROR)
+            SOCKET_ERROR ||
+        setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&receiveWait),
+                   sizeof receiveWait) == SOCKET_ERROR)
         fail(L"setsockopt", WSAGetLastError());
 }
 
@@ -106,16 +111,18 @@ DWORD TcpSocket::attemptConnection(const sockaddr* address, int length) {
         FD_ZERO(&failed);
         FD_SET(socket_, &writable);
         FD_SET(socket_, &failed);
-        timeval wait = timevalOf(connectLimit_);
+        timeval wait = timevalOf(limits_.connect);
         int ready = select(0, nullptr, &writable, &failed, &wait);
         if (ready == SOCKET_ERROR) return WSAGetLastError();
         if (ready == 0) return WSAETIMEDOUT;
-        int outcome = 0;
-        int size = sizeof outcome;
-        if (getsockopt(socket_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&outcome), &size) == SOCKET_ERROR)
-            return WSAGetLastError();
-        if (outcome != 0) return static_cast<DWORD>(outcome);
-        if (!FD_ISSET(socket_, &writable)) return WSAECONNREFUSED;
+        // Writable means connected; a failed attempt shows in the other set.
+        if (!FD_ISSET(socket_, &writable)) {
+            int outcome = 0;
+            int size = sizeof outcome;
+            if (getsockopt(socket_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&outcome), &size) == SOCKET_ERROR)
+                return WSAGetLastError();
+            return outcome != 0 ? static_cast<DWORD>(outcome) : WSAECONNREFUSED;
+        }
     }
     return setBlocking(socket_, true);
 }

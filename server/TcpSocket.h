@@ -11,17 +11,22 @@
 #include <optional>
 #include <string>
 
+// The bounds on a connection's waits: each send, each connection attempt
+// (per resolved address) and each receive that is not given a deadline of
+// its own fail with WSAETIMEDOUT when the peer does not move within them.
+struct SocketLimits {
+    std::chrono::milliseconds send{std::chrono::seconds(300)};
+    std::chrono::milliseconds connect{std::chrono::seconds(20)};
+    std::chrono::milliseconds receive{std::chrono::seconds(300)};
+};
+
 class TcpSocket {
 public:
     using Clock = std::chrono::steady_clock;
     // A point in time after which a receive gives up with WSAETIMEDOUT.
     using Deadline = std::optional<Clock::time_point>;
 
-    // A send that the peer does not take within sendLimit, and a connection
-    // attempt that no address answers within connectLimit, fail with WSAETIMEDOUT.
-    explicit TcpSocket(std::chrono::milliseconds sendLimit = std::chrono::seconds(300),
-                       std::chrono::milliseconds connectLimit = std::chrono::seconds(20))
-        : sendLimit_(sendLimit), connectLimit_(connectLimit) {}
+    explicit TcpSocket(SocketLimits limits = {}) : limits_(limits) {}
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
     virtual ~TcpSocket();
@@ -56,8 +61,7 @@ private:
     DWORD attemptConnection(const sockaddr* address, int length);
     void close();
 
-    std::chrono::milliseconds sendLimit_;
-    std::chrono::milliseconds connectLimit_;
+    SocketLimits limits_;
     std::wstring host_;
     std::wstring port_;
     SOCKET socket_ = INVALID_SOCKET;

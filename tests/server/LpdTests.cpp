@@ -479,7 +479,7 @@ TEST(TcpSocket, APeerThatResetsMidSendFailsTheSendWithTheUnsentCount) {
     });
     // Wine does not always wake a blocked send when the reset arrives; the
     // send limit bounds the test there.
-    TcpSocket socket(std::chrono::seconds(3));
+    TcpSocket socket(SocketLimits{std::chrono::seconds(3)});
     socket.connect(L"127.0.0.1", peer.port());
     const std::string big = pattern(8 * 1024 * 1024, 5);
     RuntimeError error = thrownError([&] {

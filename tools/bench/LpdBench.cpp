@@ -4,13 +4,13 @@
 //
 // Under Wine a blocking send on loopback runs at two speeds and flips
 // between them within a job, so one sample per sender says little. The
-// senders therefore take turns in rounds, the order rotated and reversed
-// from round to round, and each figure is the median of the per-round
-// ratios to the minimal sender, with its range. The minimal sender runs
+// senders therefore take turns in rounds, in orders that give every sender
+// every place and every predecessor equally often, and each figure is the
+// median of the per-round ratios to the minimal sender, with its range. The minimal sender runs
 // twice per round: the ratio of its second run to its first is the noise of
 // the machine, and a run whose noise falls outside 0.9-1.1 is called noisy.
 //
-//   qrx-bench-lpd [rounds=5] [job MiB=32]
+//   qrx-bench-lpd [rounds=8] [job MiB=32]
 //
 // Figures: throughput in 4 KiB and 64 KiB blocks; the time of a 1 KiB job;
 // the cost of one 4 KiB send on the path that never blocks (bursts that fit
@@ -204,19 +204,25 @@ Spread spreadOf(std::vector<double> values) {
 // Per-round figures of every sender, in the senders' order.
 using Rounds = std::vector<std::vector<double>>;
 
-// Runs the measure for every sender in every round, the order rotated each
-// round and reversed every other round.
+// Runs the measure for every sender in every round. The orders form
+// balanced Latin squares (rotations of 0, n-1, 1, n-2, ...): over each n
+// rounds every sender takes every place once and follows every other
+// sender once, so that neither the place in a round nor the sender before
+// favours anyone.
 template <class Measure>
 Rounds interleaved(const std::vector<JobSender*>& senders, int rounds, Measure&& measure) {
-    Rounds figures(senders.size());
     const size_t n = senders.size();
-    for (int round = 0; round < rounds; ++round) {
-        for (size_t turn = 0; turn < n; ++turn) {
-            size_t at = (size_t(round) + turn) % n;
-            if (round % 2) at = n - 1 - at;
+    std::vector<size_t> first;
+    for (size_t low = 0, high = n; first.size() < n;) {
+        first.push_back(low++);
+        if (first.size() < n) first.push_back(--high);
+    }
+    Rounds figures(n);
+    for (int round = 0; round < rounds; ++round)
+        for (size_t place = 0; place < n; ++place) {
+            size_t at = (first[place] + size_t(round)) % n;
             figures[at].push_back(measure(*senders[at]));
         }
-    }
     return figures;
 }
 
@@ -282,7 +288,7 @@ size_t peakWorkingSetMiB() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const int rounds = std::max(argc > 1 ? _wtoi(argv[1]) : 5, 1);
+    const int rounds = std::max(argc > 1 ? _wtoi(argv[1]) : 8, 1);
     const size_t jobBytes = size_t(std::max(argc > 2 ? _wtoi(argv[2]) : 32, 1)) * 1024 * 1024;
 
     HMODULE resources = LoadLibraryW(qrxtest::deliverablePath(L"QRXPM1033U.dll").c_str());
