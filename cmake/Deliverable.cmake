@@ -9,3 +9,14 @@ function(qrx_deliverable target file_name)
     SUFFIX ${ext}
     RUNTIME_OUTPUT_DIRECTORY ${QRX_DELIVERABLES_DIR})
 endfunction()
+
+# qrx_stdcall_suffix(<variable> <argument bytes>): the decoration the x86
+# toolchain gives a stdcall function's name ("@8"), for the .def files, whose
+# export names --kill-at strips again; empty on x64, where there is none.
+function(qrx_stdcall_suffix variable argument_bytes)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(${variable} "@${argument_bytes}" PARENT_SCOPE)
+  else()
+    set(${variable} "" PARENT_SCOPE)
+  endif()
+endfunction()

@@ -23,6 +23,24 @@ std::wstring Utilities::helpFilePath() {
     return *installDir + L"Help\\QRXMH409.chm";
 }
 
+bool Utilities::startModule(const wchar_t* eventSource) {
+    HMODULE library = loadResourceLibrary();
+    if (!library) return false;
+    resourceLibrary_ = library;
+    module::setResources(library);
+
+    registerEventSource(eventSource);
+    module::setHelpFilePath(helpFilePath());
+    DisableThreadLibraryCalls(module::instanceHandle());
+    return true;
+}
+
+void Utilities::freeResourceLibrary() {
+    if (resourceLibrary_) FreeLibrary(resourceLibrary_);
+    resourceLibrary_ = nullptr;
+    module::setResources(nullptr);
+}
+
 std::wstring resourceLibraryName(LANGID language) { return L"QRXPM" + std::to_wstring(language) + L"U.dll"; }
 
 namespace {

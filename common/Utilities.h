@@ -19,6 +19,14 @@ public:
     static std::wstring helpFilePath();
 
 protected:
+    // The start-up steps the DLLs share: the language library becomes the
+    // module's resources (false, with its last error, when none loads), the
+    // event source is registered, the help path stored, and thread
+    // notifications are turned off.
+    bool startModule(const wchar_t* eventSource);
+    // Frees the language library at exit.
+    void freeResourceLibrary();
+
     HMODULE resourceLibrary_ = nullptr;
 };
 

@@ -1,7 +1,7 @@
 #include "JobEntry.h"
 
-#include "EntryGuard.h"
 #include "Port.h"
+#include "ServerEntryGuard.h"
 
 namespace entry {
 

@@ -2,14 +2,14 @@
 
 #include "OrdinaryRegistry.h"
 
-#include "EntryGuard.h"
-#include "JobEntry.h"
 #include "ErrorBuilders.h"
+#include "JobEntry.h"
 #include "Port.h"
 #include "PortInfoBuffer.h"
 #include "PortStore.h"
 #include "ResourceIds.h"
 #include "ResourceStrings.h"
+#include "ServerEntryGuard.h"
 #include "XcvEntry.h"
 
 namespace entry {

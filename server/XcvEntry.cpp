@@ -1,7 +1,7 @@
 #include "XcvEntry.h"
 
-#include "EntryGuard.h"
 #include "MonitorHandle.h"
+#include "ServerEntryGuard.h"
 #include "XcvCommands.h"
 
 namespace entry {

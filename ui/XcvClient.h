@@ -60,9 +60,12 @@ public:
     // the terminator counts.
     Reply call(const std::wstring& command, const std::wstring& input, bool countTerminator, BYTE* output = nullptr,
                DWORD outputSize = 0);
-    // "AddPort", "DeletePort" (terminator counted) and "PortExists" (not):
-    // the status.
+    // A command whose status is its answer ("PortExists", the terminator not
+    // counted): the status.
     DWORD request(const std::wstring& command, const std::wstring& input, bool countTerminator);
+    // "AddPort" and "DeletePort": the port name with its terminator counted;
+    // any status but 0 raises commandFailure.
+    void perform(const std::wstring& command, const std::wstring& portName);
     // Two-pass queries with the port name as input; a needed size of 2 bytes
     // or less leaves the value as it was. Raise commandFailure.
     void query(const std::wstring& command, const std::wstring& portName, std::wstring& value);

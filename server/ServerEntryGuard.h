@@ -1,35 +1,16 @@
-// Runs the body of a spooler entry point so that no exception ever reaches
-// the spooler: a RuntimeError goes to the given handler, anything else (a
-// failed allocation inside the library) becomes ERROR_NOT_ENOUGH_MEMORY.
+// The monitor's entry-point guards: errors are logged under the server's
+// event and their codes become the last error (or the status).
 #pragma once
 
+#include "EntryGuard.h"
 #include "EventIds.h"
-#include "RuntimeError.h"
 
-#include <windows.h>
-
-#include <new>
+#include <utility>
 
 // What most entry points do with an error: log it and make its code the last error.
 inline void reportAndSetLastError(const RuntimeError& error) {
     error.reportEvent(EVENT_SERVER_SYSTEM_ERROR);
     SetLastError(error.code());
-}
-
-template <class Body, class OnError>
-BOOL guardEntry(Body&& body, OnError&& onError) noexcept {
-    try {
-        return body();
-    } catch (const RuntimeError& error) {
-        try {
-            onError(error);
-        } catch (...) {
-            SetLastError(error.code());
-        }
-    } catch (...) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    }
-    return FALSE;
 }
 
 template <class Body>
