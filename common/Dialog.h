@@ -54,6 +54,9 @@ protected:
     virtual void onOk();
     // Cancel (button 2, Escape, close box): by default ends with IDCANCEL.
     virtual void onCancel();
+    // Help (button 9, F1, right button released over the dialog's surface):
+    // by default opens the help topic of the template's id.
+    virtual void onHelp();
 
     void end(INT_PTR result);
     HWND control(int controlId) const { return GetDlgItem(window_, controlId); }

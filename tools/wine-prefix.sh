@@ -24,3 +24,8 @@ if [ ! -f "$prefix/system.reg" ]; then
 else
   wineboot </dev/null >/dev/null 2>&1
 fi
+# Wine draws the windows' frames and captions itself instead of leaving them
+# to a window manager, which Xvfb does not have: screenshots then show them.
+if ! grep -q '^"Decorated"="N"' "$prefix/user.reg" 2>/dev/null; then
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1
+fi
