@@ -46,7 +46,11 @@ void Dialog::bindCheck(int controlId, DWORD& flag) { checks_.push_back({controlI
 
 void Dialog::putFieldsIntoControls() {
     FlagScope filling(filling_);
-    for (const TextBinding& binding : texts_) SetDlgItemTextW(window_, binding.controlId, binding.field->c_str());
+    // Only a text that differs is set: setting an edit's own text again
+    // would move the caret of a user who is typing in it.
+    for (const TextBinding& binding : texts_)
+        if (controlText(control(binding.controlId)) != *binding.field)
+            SetDlgItemTextW(window_, binding.controlId, binding.field->c_str());
     for (const CheckBinding& binding : checks_)
         CheckDlgButton(window_, binding.controlId, *binding.flag ? BST_CHECKED : BST_UNCHECKED);
 }

@@ -1,0 +1,210 @@
+#include "ConfigurePortDialog.h"
+
+#include "EventIds.h"
+#include "ModuleState.h"
+#include "QRXOptionsDialog.h"
+#include "ResourceIds.h"
+#include "ResourceStrings.h"
+#include "RuntimeError.h"
+#include "XcvClient.h"
+
+#include <algorithm>
+
+ConfigurePortDialog::ConfigurePortDialog(PortSettings& settings, XcvChannel& channel, HWND owner)
+    : Dialog(IDD_CONFIGURE_PORT, owner),
+      hostName_(settings.hostName),
+      portNumber_(settings.portNumber),
+      printerName_(settings.printerName),
+      unattended_(settings.unattended),
+      settings_(settings),
+      channel_(channel) {
+    bindText(IDC_CFG_HOST_NAME, hostName_);
+    bindText(IDC_CFG_HOST_PORT, portNumber_);
+    bindText(IDC_CFG_SELECTED_PRINTER, printerName_);
+    bindCheck(IDC_CFG_UNATTENDED, unattended_);
+    onCommand(IDC_CFG_GET_PRINTER_LIST, BN_CLICKED, [this] { getPrinterList(); });
+    onCommand(IDC_CFG_OPTIONS, BN_CLICKED, [this] { showOptions(); });
+    onCommand(IDC_CFG_UNATTENDED, BN_CLICKED, [this] { unattendedClicked(); });
+    onCommand(IDC_CFG_HOST_NAME, EN_UPDATE, [this] { hostOrPortEdited(); });
+    onCommand(IDC_CFG_HOST_PORT, EN_UPDATE, [this] { hostOrPortEdited(); });
+    onNotify(IDC_CFG_PRINTER_LIST, NM_CLICK, [this](const NMHDR&) { printerClicked(); });
+    onNotify(IDC_CFG_PRINTER_LIST, LVN_COLUMNCLICK, [this](const NMHDR& header) {
+        sortByColumn(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
+    });
+}
+
+HWND ConfigurePortDialog::list() const { return control(IDC_CFG_PRINTER_LIST); }
+
+BOOL ConfigurePortDialog::onInitDialog() {
+    ListView_SetExtendedListViewStyle(list(), ListView_GetExtendedListViewStyle(list()) | LVS_EX_FULLROWSELECT);
+    // The list view owns its image list and destroys it with itself.
+    const int side = GetSystemMetrics(SM_CXSMICON);
+    HIMAGELIST icons = ImageList_Create(side, side, ILC_MASK | ILC_COLOR32, 1, 1);
+    if (auto icon = static_cast<HICON>(
+            LoadImageW(module::resources(), MAKEINTRESOURCEW(IDI_PRINTER_ROW), IMAGE_ICON, side, side, 0))) {
+        rowIcon_ = ImageList_AddIcon(icons, icon);
+        DestroyIcon(icon);
+    }
+    ListView_SetImageList(list(), icons, LVSIL_SMALL);
+
+    const struct {
+        UINT text;
+        int width;
+    } columns[] = {{IDS_COLUMN_PRINTER, 150}, {IDS_COLUMN_LOCATION, 110}, {IDS_COLUMN_DESCRIPTION, 110}};
+    for (int i = 0; i < 3; ++i) {
+        std::wstring text = loadResourceString(columns[i].text);
+        LVCOLUMNW column{};
+        column.mask = LVCF_WIDTH | LVCF_TEXT;
+        column.cx = columns[i].width;
+        column.pszText = text.data();
+        ListView_InsertColumn(list(), i, &column);
+    }
+    if (!hostName_.empty() && !portNumber_.empty()) fillPrinterList();
+    return TRUE;
+}
+
+void ConfigurePortDialog::fillPrinterList() {
+    WaitCursor wait;
+    try {
+        ListView_DeleteAllItems(list());
+        printers_.fetch(settings_, channel_);
+        const auto& printers = printers_.printers();
+        for (int i = 0; i < static_cast<int>(printers.size()); ++i) {
+            LVITEMW row{};
+            row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+            row.iItem = i;
+            row.pszText = const_cast<wchar_t*>(printers[i].name.c_str());
+            row.iImage = rowIcon_;
+            row.lParam = i;
+            ListView_InsertItem(list(), &row);
+            ListView_SetItemText(list(), i, 1, const_cast<wchar_t*>(printers[i].location.c_str()));
+            ListView_SetItemText(list(), i, 2, const_cast<wchar_t*>(printers[i].description.c_str()));
+        }
+        auto stored = std::find_if(printers.begin(), printers.end(),
+                                   [this](const ListedPrinter& printer) { return printer.name == printerName_; });
+        if (stored != printers.end()) {
+            int row = static_cast<int>(stored - printers.begin());
+            ListView_SetItemState(list(), row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+            ListView_EnsureVisible(list(), row, TRUE);
+        }
+    } catch (const RuntimeError& error) {
+        error.reportEvent(EVENT_UI_SYSTEM_ERROR);
+        error.showMessage();
+    }
+}
+
+void ConfigurePortDialog::checkHost() const {
+    if (hostName_.empty()) throw RuntimeWarning(loadResourceString(IDS_ENTER_HOST_NAME));
+}
+
+void ConfigurePortDialog::checkPort() const {
+    if (portNumber_.empty()) throw RuntimeWarning(loadResourceString(IDS_ENTER_HOST_PORT));
+    if (!std::all_of(portNumber_.begin(), portNumber_.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
+        throw RuntimeWarning(loadResourceString(IDS_PORT_NUMBER_NOT_INTEGER));
+}
+
+void ConfigurePortDialog::checkPrinter() const {
+    if (printerName_.empty()) throw RuntimeWarning(loadResourceString(IDS_SELECT_PRINTER));
+}
+
+void ConfigurePortDialog::copyFieldsInto(PortSettings& settings) const {
+    settings.hostName = hostName_;
+    settings.portNumber = portNumber_;
+    settings.printerName = printerName_;
+    settings.unattended = unattended_;
+}
+
+void ConfigurePortDialog::getPrinterList() {
+    readControlsIntoFields();
+    checkHost();
+    checkPort();
+    copyFieldsInto(settings_);
+    fillPrinterList();
+}
+
+void ConfigurePortDialog::printerClicked() {
+    // Only a click picks a printer: moving the selection with the keys does not.
+    int row = ListView_GetNextItem(list(), -1, LVNI_SELECTED);
+    if (row < 0) return;
+    wchar_t text[1024] = {};
+    ListView_GetItemText(list(), row, 0, text, static_cast<int>(std::size(text)));
+    printerName_ = text;
+    putFieldsIntoControls();
+}
+
+void ConfigurePortDialog::sortByColumn(int column) {
+    struct Order {
+        const std::vector<ListedPrinter>* printers;
+        int column;
+        const std::wstring& text(LPARAM row) const {
+            const ListedPrinter& printer = (*printers)[static_cast<size_t>(row)];
+            return column == 0 ? printer.name : column == 1 ? printer.location : printer.description;
+        }
+    } order{&printers_.printers(), column};
+    // Ordinal and always ascending: code unit by code unit, a prefix first.
+    ListView_SortItems(
+        list(),
+        [](LPARAM first, LPARAM second, LPARAM context) -> int {
+            const Order& by = *reinterpret_cast<const Order*>(context);
+            return by.text(first).compare(by.text(second));
+        },
+        reinterpret_cast<LPARAM>(&order));
+}
+
+void ConfigurePortDialog::hostOrPortEdited() {
+    // Another server: the printer chosen on the old one is forgotten.
+    readControlsIntoFields();
+    ListView_DeleteAllItems(list());
+    printerName_.clear();
+    putFieldsIntoControls();
+}
+
+void ConfigurePortDialog::unattendedClicked() {
+    readControlsIntoFields();
+    putFieldsIntoControls();
+}
+
+namespace {
+
+// Keeps a window from taking input while the object lives.
+class WindowDisabled {
+public:
+    explicit WindowDisabled(HWND window) : window_(window) { EnableWindow(window_, FALSE); }
+    ~WindowDisabled() { EnableWindow(window_, TRUE); }
+    WindowDisabled(const WindowDisabled&) = delete;
+    WindowDisabled& operator=(const WindowDisabled&) = delete;
+
+private:
+    HWND window_;
+};
+
+}  // namespace
+
+void ConfigurePortDialog::showOptions() {
+    readControlsIntoFields();
+    try {
+        PortOptions options(settings_.portName);
+        queryOptions(channel_, options);
+        bool confirmed = false;
+        {
+            // The options dialog has no owner; while it runs this dialog
+            // must not take clicks that would run its handlers underneath.
+            WindowDisabled disabled(window());
+            QRXOptionsDialog dialog(options);
+            confirmed = dialog.runModal() == IDOK;
+        }
+        if (confirmed) updateOptions(channel_, options);
+    } catch (const RuntimeError& error) {
+        error.showMessage();
+        error.reportEvent(EVENT_UI_SYSTEM_ERROR);
+        SetLastError(error.code());
+    }
+}
+
+void ConfigurePortDialog::onOk() {
+    checkHost();
+    checkPort();
+    checkPrinter();
+    copyFieldsInto(settings_);
+    Dialog::onOk();
+}

@@ -1,0 +1,47 @@
+// Where one port's print server is set: host, LPD port and the printer
+// picked from the server's own list, the unattended flag, and through the
+// Options button the port's options. It edits the caller's record: before
+// each printer-list fetch that its button starts, and on OK.
+#pragma once
+
+#include "Dialog.h"
+#include "PortRecords.h"
+#include "PrinterListData.h"
+
+#include <string>
+
+class XcvChannel;
+
+class ConfigurePortDialog : public Dialog {
+public:
+    ConfigurePortDialog(PortSettings& settings, XcvChannel& channel, HWND owner);
+
+private:
+    BOOL onInitDialog() override;
+    void onOk() override;
+
+    void fillPrinterList();
+    void getPrinterList();
+    void printerClicked();
+    void sortByColumn(int column);
+    void hostOrPortEdited();
+    void unattendedClicked();
+    void showOptions();
+
+    // Each shows its warning by throwing it; the dialog stays open.
+    void checkHost() const;
+    void checkPort() const;
+    void checkPrinter() const;
+    void copyFieldsInto(PortSettings& settings) const;
+
+    HWND list() const;
+
+    std::wstring hostName_;
+    std::wstring portNumber_;
+    std::wstring printerName_;
+    DWORD unattended_;
+    PortSettings& settings_;
+    XcvChannel& channel_;
+    PrinterListData printers_;
+    int rowIcon_ = -1;
+};

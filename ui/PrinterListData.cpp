@@ -1,0 +1,42 @@
+#include "PrinterListData.h"
+
+#include "EventIds.h"
+#include "RuntimeError.h"
+#include "SystemErrorText.h"
+#include "XcvClient.h"
+
+void PrinterListData::assign(const std::wstring& reply) {
+    printers_.clear();
+    size_t lineNumber = 0;
+    for (size_t start = 0, end; (end = reply.find(L'\n', start)) != std::wstring::npos; start = end + 1, ++lineNumber) {
+        std::wstring line = reply.substr(start, end - start);
+        switch (lineNumber % 3) {
+        case 0:
+            printers_.push_back({std::move(line), {}, {}});
+            break;
+        case 1:
+            printers_.back().location = std::move(line);
+            break;
+        default:
+            printers_.back().description = std::move(line);
+            break;
+        }
+    }
+}
+
+void PrinterListData::fetch(const PortSettings& settings, XcvChannel& channel) {
+    printers_.clear();
+    try {
+        std::vector<BYTE> reply;
+        DWORD status = 0;
+        // The server's own failure is worded by the system; the string table
+        // is not consulted for this command.
+        if (!channel.fetch(L"GetPrinterList", settings.hostName + L"\\" + settings.portNumber, reply, status))
+            throw RuntimeError(systemErrorText(status), 0);
+        std::wstring text(reinterpret_cast<const wchar_t*>(reply.data()), reply.size() / sizeof(wchar_t));
+        assign(text.substr(0, text.find(L'\0')));
+    } catch (const RuntimeError& error) {
+        error.reportEvent(EVENT_UI_SYSTEM_ERROR);
+        error.showMessage();
+    }
+}

@@ -1,0 +1,35 @@
+// The print server's printers behind the configure dialog's list: fetched
+// with "GetPrinterList" and cut into printer, location and description.
+#pragma once
+
+#include "PortRecords.h"
+
+#include <string>
+#include <vector>
+
+class XcvChannel;
+
+struct ListedPrinter {
+    std::wstring name;
+    std::wstring location;
+    std::wstring description;
+};
+
+class PrinterListData {
+public:
+    virtual ~PrinterListData() = default;
+
+    // Refills the list from the server of the record's host and port. A
+    // failure is shown and logged here; the list then keeps what arrived.
+    void fetch(const PortSettings& settings, XcvChannel& channel);
+    // Cuts a reply into printers: three lines each (name, location,
+    // description), every line ended by a line feed; what follows the last
+    // line feed is dropped. A last printer without its location or
+    // description gets empty ones.
+    void assign(const std::wstring& reply);
+
+    const std::vector<ListedPrinter>& printers() const { return printers_; }
+
+private:
+    std::vector<ListedPrinter> printers_;
+};
