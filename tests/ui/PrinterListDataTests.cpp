@@ -1,4 +1,7 @@
 #include "PrinterListData.h"
+#include "Recorders.h"
+#include "StandIns.h"
+#include "SystemErrorText.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +39,47 @@ TEST(PrinterListData, CutsTheReplyIntoPrintersOfThreeLines) {
         const auto& printers = list.printers();
         ASSERT_EQ(printers.size(), c.rows.size()) << c.what;
         for (size_t i = 0; i < printers.size(); ++i) EXPECT_TRUE(c.rows[i] == printers[i]) << c.what << L" row " << i;
+    }
+}
+
+// The fetch through the channel: what it sends, and a failure worded by the
+// system, shown and logged, leaving the list empty.
+TEST(PrinterListData, FetchesOverTheChannelAndReportsAFailure) {
+    struct Case {
+        const wchar_t* what;
+        std::vector<qrxtest::XcvAnswer> answers;
+        size_t printers;
+        std::wstring shown;
+    };
+    const std::vector<BYTE> reply = qrxtest::bytesOf(L"A\nB\nC\n");
+    const Case cases[] = {
+        {L"a reply", {{ERROR_INSUFFICIENT_BUFFER, DWORD(reply.size())}, {0, DWORD(reply.size()), reply}}, 1, L""},
+        {L"the sizing pass refused", {{ERROR_ACCESS_DENIED}}, 0, systemErrorText(ERROR_ACCESS_DENIED)},
+        {L"a first pass answered with 0", {{0}}, 0, L""},
+        {L"the copy pass failed", {{ERROR_INSUFFICIENT_BUFFER, 8}, {WSAECONNREFUSED}}, 0,
+         systemErrorText(WSAECONNREFUSED)},
+    };
+    for (const Case& c : cases) {
+        qrxtest::StandInSpooler spooler;
+        spooler.script.assign(c.answers.begin(), c.answers.end());
+        qrxtest::RecordingEventLog log;
+        qrxtest::RecordingMessageBoxes boxes;
+        XcvChannel channel(nullptr, ChannelKind::Port, L"P1");
+        PortSettings settings(L"P1");
+        settings.hostName = L"printhost";
+        settings.portNumber = L"5515";
+        PrinterListData list;
+        list.assign(L"stale\n\n\n");
+        list.fetch(settings, channel);
+        EXPECT_EQ(list.printers().size(), c.printers) << c.what;
+        EXPECT_EQ(spooler.trace.at(1), L"GetPrinterList printhost\\5515") << c.what;
+        const bool failed = c.printers == 0;
+        ASSERT_EQ(boxes.boxes().size(), failed ? 1u : 0u) << c.what;
+        ASSERT_EQ(log.events().size(), failed ? 1u : 0u) << c.what;
+        if (failed) {
+            EXPECT_EQ(boxes.boxes()[0].text, c.shown) << c.what;
+            EXPECT_EQ(log.events()[0].eventId, 0xCFFE0001u);
+        }
     }
 }
 

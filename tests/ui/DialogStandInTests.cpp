@@ -1,0 +1,86 @@
+// The port dialogs as real windows over a stand-in for the spooler, for the
+// refusals that the installed monitor cannot be made to give.
+#include "AddPortDialog.h"
+#include "ConfigurePortDialog.h"
+#include "Recorders.h"
+#include "ResourceIds.h"
+#include "StandIns.h"
+#include "SystemErrorText.h"
+#include "WindowDriver.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const bool englishResources = (qrxtest::useEnglishResources(), true);
+
+using qrxtest::runScripted;
+using qrxtest::WindowDriver;
+
+constexpr wchar_t kBoxCaption[] = L"Prentova Port Monitor";
+
+// Every refusal of "PortExists" is worded: the monitor's string for its
+// string identifiers, the system's text for any other status.
+TEST(AddPortDialogRefusals, EveryStatusIsWorded) {
+    struct Case {
+        DWORD status;
+        std::wstring warning;
+    };
+    const Case cases[] = {
+        {3537, L"DAV5007I Port QRX9: already exists."},
+        {ERROR_ACCESS_DENIED, systemErrorText(ERROR_ACCESS_DENIED)},
+        {ERROR_NOT_ENOUGH_MEMORY, systemErrorText(ERROR_NOT_ENOUGH_MEMORY)},
+    };
+    qrxtest::StandInSpooler spooler;
+    for (const Case& c : cases) spooler.script.push_back({c.status});
+    spooler.script.push_back({0});
+    XcvChannel channel(nullptr, ChannelKind::Monitor, L"Prentova Port Monitor");
+    AddPortDialog dialog(nullptr, channel);
+    INT_PTR result = runScripted([&] { return dialog.runModal(); },
+                                 [&](WindowDriver& driver) {
+                                     HWND add = driver.waitForWindow(L"Prentova Port");
+                                     driver.setText(add, IDC_ADD_PORT_NAME, L"QRX9:");
+                                     for (const Case& c : cases) {
+                                         driver.clickWithoutWaiting(add, IDOK);
+                                         auto box = driver.waitForMessageBox(kBoxCaption);
+                                         EXPECT_FALSE(box.text.empty());
+                                         EXPECT_EQ(box.text, c.warning) << c.status;
+                                         driver.closeMessageBox(box);
+                                     }
+                                     driver.clickWithoutWaiting(add, IDOK);
+                                     driver.waitUntilClosed(add);
+                                 });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(dialog.portName(), L"QRX9:");
+    EXPECT_EQ(std::count(spooler.trace.begin(), spooler.trace.end(), L"PortExists QRX9:"), 4)
+        << "the name without its terminator, once per OK";
+}
+
+TEST(ConfigurePortDialogOptions, AFailedOptionQueryIsShownAndLoggedAndTheDialogStays) {
+    qrxtest::StandInSpooler spooler;
+    spooler.fault = qrxtest::StandInSpooler::Fault{L"GetBuilding", ERROR_ACCESS_DENIED, 0};
+    qrxtest::RecordingEventLog log;
+    XcvChannel channel(nullptr, ChannelKind::Port, L"QRX9:");
+    PortSettings settings(L"QRX9:");
+    ConfigurePortDialog dialog(settings, channel, nullptr);
+    INT_PTR result = runScripted([&] { return dialog.runModal(); },
+                                 [&](WindowDriver& driver) {
+                                     HWND configure = driver.waitForWindow(L"Prentova Port Configuration");
+                                     driver.clickWithoutWaiting(configure, IDC_CFG_OPTIONS);
+                                     auto box = driver.waitForMessageBox(kBoxCaption);
+                                     EXPECT_EQ(box.text, systemErrorText(ERROR_ACCESS_DENIED));
+                                     driver.closeMessageBox(box);
+                                     EXPECT_TRUE(IsWindowEnabled(configure));
+                                     driver.clickWithoutWaiting(configure, IDCANCEL);
+                                     driver.waitUntilClosed(configure);
+                                 });
+    EXPECT_EQ(result, IDCANCEL);
+    ASSERT_EQ(log.events().size(), 1u);
+    EXPECT_EQ(log.events()[0].eventId, 0xCFFE0001u);
+    EXPECT_EQ(std::count_if(spooler.trace.begin(), spooler.trace.end(),
+                            [](const std::wstring& call) { return call.rfind(L"Set", 0) == 0; }),
+              0)
+        << "nothing is written after a failed query";
+}
+
+}  // namespace
