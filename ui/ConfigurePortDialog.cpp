@@ -132,23 +132,29 @@ void ConfigurePortDialog::printerClicked() {
     putFieldsIntoControls();
 }
 
+namespace {
+
+// The order of a column: its texts compared ordinally, code unit by code
+// unit (a prefix first), always ascending. Rows are known by their index
+// into the printer list, which is their item data.
+struct ColumnOrder {
+    const std::vector<ListedPrinter>* printers;
+    int column;
+    const std::wstring& text(LPARAM row) const {
+        const ListedPrinter& printer = (*printers)[static_cast<size_t>(row)];
+        return column == 0 ? printer.name : column == 1 ? printer.location : printer.description;
+    }
+    static int CALLBACK compare(LPARAM first, LPARAM second, LPARAM order) {
+        const ColumnOrder& by = *reinterpret_cast<const ColumnOrder*>(order);
+        return by.text(first).compare(by.text(second));
+    }
+};
+
+}  // namespace
+
 void ConfigurePortDialog::sortByColumn(int column) {
-    struct Order {
-        const std::vector<ListedPrinter>* printers;
-        int column;
-        const std::wstring& text(LPARAM row) const {
-            const ListedPrinter& printer = (*printers)[static_cast<size_t>(row)];
-            return column == 0 ? printer.name : column == 1 ? printer.location : printer.description;
-        }
-    } order{&printers_.printers(), column};
-    // Ordinal and always ascending: code unit by code unit, a prefix first.
-    ListView_SortItems(
-        list(),
-        [](LPARAM first, LPARAM second, LPARAM context) -> int {
-            const Order& by = *reinterpret_cast<const Order*>(context);
-            return by.text(first).compare(by.text(second));
-        },
-        reinterpret_cast<LPARAM>(&order));
+    ColumnOrder order{&printers_.printers(), column};
+    ListView_SortItems(list(), ColumnOrder::compare, reinterpret_cast<LPARAM>(&order));
 }
 
 void ConfigurePortDialog::hostOrPortEdited() {

@@ -96,6 +96,13 @@ std::wstring warningOf(WindowDriver& driver, HWND dialog, int button, const wcha
     return box.text;
 }
 
+// AddPortW as a printer's properties call it, keeping its last error.
+INT_PTR addPort(DWORD& error) {
+    BOOL ok = AddPortW(nullptr, nullptr, const_cast<LPWSTR>(kMonitor));
+    error = GetLastError();
+    return ok;
+}
+
 class PortDialogs : public testing::Test {
 protected:
     static refserver::ServerOptions serverOptions() {
@@ -113,11 +120,7 @@ TEST_F(PortDialogs, AnAdministratorAddsAndConfiguresAPortThenDeletesIt) {
     PortKeyRemoved added(L"QRXUI1:");
     DWORD error = 0;
     INT_PTR result = runScripted(
-        [&]() -> INT_PTR {
-            BOOL ok = AddPortW(nullptr, nullptr, const_cast<LPWSTR>(kMonitor));
-            error = GetLastError();
-            return ok;
-        },
+        [&] { return addPort(error); },
         [&](WindowDriver& driver) {
             HWND add = driver.waitForWindow(kAddCaption);
             driver.saveScreenshot(add, screenshot(L"add-port-dialog.png"));
@@ -199,11 +202,7 @@ TEST_F(PortDialogs, CancellingTheConfigurationOfANewPortDeletesIt) {
     PortKeyRemoved added(L"QRXUI2:");
     DWORD error = 0;
     INT_PTR result = runScripted(
-        [&]() -> INT_PTR {
-            BOOL ok = AddPortW(nullptr, nullptr, const_cast<LPWSTR>(kMonitor));
-            error = GetLastError();
-            return ok;
-        },
+        [&] { return addPort(error); },
         [&](WindowDriver& driver) {
             HWND add = driver.waitForWindow(kAddCaption);
             driver.setText(add, IDC_ADD_PORT_NAME, L"QRXUI2:");
