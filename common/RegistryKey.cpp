@@ -1,6 +1,6 @@
 #include "RegistryKey.h"
 
-#include <vector>
+#include <algorithm>
 
 std::optional<RegistryKey> RegistryKey::open(HKEY parent, const std::wstring& path, REGSAM access, LONG* status) {
     HKEY key = nullptr;
@@ -43,11 +43,22 @@ LONG RegistryKey::setDword(const std::wstring& name, DWORD value) {
 }
 
 std::optional<std::wstring> RegistryKey::readString(const std::wstring& name, DWORD maxBytes) const {
-    std::vector<wchar_t> buffer(maxBytes / sizeof(wchar_t) + 1, L'\0');
+    auto value = readValue(name, maxBytes);
+    if (!value) return std::nullopt;
+    return registryText(value->bytes);
+}
+
+std::optional<RegistryValue> RegistryKey::readValue(const std::wstring& name, DWORD maxBytes) const {
+    RegistryValue value{REG_NONE, std::vector<BYTE>(maxBytes)};
     DWORD size = maxBytes;
-    if (RegQueryValueExW(key_, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
-        ERROR_SUCCESS)
+    if (RegQueryValueExW(key_, name.c_str(), nullptr, &value.type, value.bytes.data(), &size) != ERROR_SUCCESS)
         return std::nullopt;
-    // The buffer has one character more than offered, so the text always ends.
-    return std::wstring(buffer.data());
+    value.bytes.resize(size);
+    return value;
+}
+
+std::wstring registryText(const std::vector<BYTE>& bytes) {
+    std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+    std::copy_n(bytes.begin(), text.size() * sizeof(wchar_t), reinterpret_cast<BYTE*>(text.data()));
+    return text.substr(0, text.find(L'\0'));
 }

@@ -6,6 +6,17 @@
 
 #include <optional>
 #include <string>
+#include <vector>
+
+// One value as the registry keeps it: its type and its stored bytes.
+struct RegistryValue {
+    DWORD type;
+    std::vector<BYTE> bytes;
+};
+
+// The text of stored string bytes: up to the first null character, never
+// beyond the stored size (an odd last byte is no character).
+std::wstring registryText(const std::vector<BYTE>& bytes);
 
 class RegistryKey {
 public:
@@ -31,6 +42,8 @@ public:
     // The text of a value read through a buffer of maxBytes bytes (NUL
     // included); nullopt when missing or longer. The type is not looked at.
     std::optional<std::wstring> readString(const std::wstring& name, DWORD maxBytes) const;
+    // A value read through a buffer of maxBytes bytes; nullopt when missing or longer.
+    std::optional<RegistryValue> readValue(const std::wstring& name, DWORD maxBytes) const;
 
 private:
     explicit RegistryKey(HKEY key) : key_(key) {}

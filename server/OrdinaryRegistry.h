@@ -7,10 +7,9 @@
 #include <winspool.h>
 #include <winsplp.h>
 
-const MONITORREG& ordinaryRegistryFunctions();
+#include "PortKeys.h"
 
-// Where a spooler keeps the registry root of this monitor, below HKEY_LOCAL_MACHINE.
-constexpr const wchar_t* kMonitorRootPath = L"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Prentova Port Monitor";
+const MONITORREG& ordinaryRegistryFunctions();
 
 // True when the spooler's registry functions are stubs.
 bool spoolerRegistryIsMissing(const MONITORINIT& init);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "MonitorHandle.h"
+#include "PortKeys.h"
 #include "PortRecords.h"
 
 #include <string>
@@ -12,24 +13,6 @@ struct PortConfiguration {
     PortSettings settings;
     PortOptions options;
 };
-
-// Value names of a port key.
-namespace portvalue {
-constexpr const wchar_t* kDevice = L"Device";
-constexpr const wchar_t* kHost = L"Host";
-constexpr const wchar_t* kPort = L"Port";
-constexpr const wchar_t* kPrinter = L"Printer";
-constexpr const wchar_t* kUnattended = L"Unattended";
-constexpr const wchar_t* kAddress = L"Addr";
-constexpr const wchar_t* kBuilding = L"Bld";
-constexpr const wchar_t* kDepartment = L"Dept";
-constexpr const wchar_t* kAttributes = L"Attr";
-constexpr const wchar_t* kName = L"Name";
-constexpr const wchar_t* kRoom = L"Room";
-constexpr const wchar_t* kShow = L"Show";
-}  // namespace portvalue
-
-constexpr const wchar_t* kPortsKey = L"Ports";
 
 class PortStore {
 public:

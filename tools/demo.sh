@@ -12,7 +12,7 @@ winpath() { echo "Z:${1//\//\\}"; }
 bash "$root/tools/setup.sh"
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x64.cmake" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target qrx-install qrx-list-ports qrx-print qrx-prentova-server qrx-admin qrx-port-dialog \
-  QRXServerDll QRXUIDll QRXPM1033U QRX_EVENT_RU1033RI >/dev/null
+  QRXServerDll QRXUIDll QRXPromptApp QRXPM1033U QRX_EVENT_RU1033RI >/dev/null
 
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all LANG=C
 "$root/tools/wine-prefix.sh" "$WINEPREFIX" win64

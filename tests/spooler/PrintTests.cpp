@@ -1,21 +1,28 @@
-// Printing through Wine's spooler with the installed monitor, and the job
-// functions called as the spooler calls them on a real spooler job.
+// Printing through Wine's spooler with the installed monitor, the job
+// functions called as the spooler calls them on a real spooler job, and the
+// installed prompt program started for a port that asks for its options.
+#include "ChildProcesses.h"
 #include "JobEntry.h"
 #include "LoopbackPeer.h"
 #include "MonitorEntry.h"
 #include "PrinterSetup.h"
 #include "PromptLauncher.h"
 #include "Recorders.h"
+#include "ReferenceServer.h"
+#include "ResourceIds.h"
 #include "StoredPort.h"
+#include "TestPaths.h"
+#include "WindowDriver.h"
 
 #include <windows.h>
 #include <winspool.h>
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
+#include <atomic>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -26,6 +33,7 @@ using qrxtest::LoopbackPeer;
 using qrxtest::PeerConnection;
 using qrxtest::ServedJob;
 using qrxtest::StoredPort;
+using qrxtest::WindowDriver;
 
 std::string pattern(size_t count, int seed) {
     std::string data(count, '\0');
@@ -155,62 +163,108 @@ TEST_F(MonitorInProcess, TheControlFileCarriesTheSpoolerJobsDocument) {
     EXPECT_EQ(served.data, "abc");
 }
 
+// A port that asks for its options at print time; the monitor starts the
+// installed prompt program, which the tests answer through its window.
 class Prompting : public MonitorInProcess {
 protected:
     void SetUp() override {
         MonitorInProcess::SetUp();
-        wchar_t system[MAX_PATH];
-        GetSystemDirectoryW(system, MAX_PATH);
-        program_ = std::wstring(system) + L"\\QRXPromptApp.exe";
-        // An installed prompt program is put aside and back again.
-        saved_ = program_ + L".saved";
-        DeleteFileW(saved_.c_str());
-        MoveFileW(program_.c_str(), saved_.c_str());
-        ASSERT_TRUE(CopyFileW(QRX_PROMPT_STANDIN, program_.c_str(), FALSE)) << GetLastError();
-        DeleteFileW(kLog);
         port_.set(L"Host", L"127.0.0.1");
         port_.set(L"Printer", L"PRT1");
         port_.set(L"Unattended", DWORD{1});
         port_.set(L"Show", DWORD{1});
-    }
-    void TearDown() override {
-        DeleteFileW(program_.c_str());
-        MoveFileW(saved_.c_str(), program_.c_str());
-        DeleteFileW(kExit);
-        MonitorInProcess::TearDown();
-    }
-    static void answerWith(int exitCode) { std::ofstream(kExit) << exitCode; }
-    static std::wstring loggedCommandLine() {
-        std::ifstream log(kLog, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
-        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+        port_.set(L"Name", L"Stored Name");
+        port_.set(L"Room", L"12");
     }
 
-    static constexpr const wchar_t* kLog = L"C:\\windows\\temp\\qrx-standin-log.txt";
-    static constexpr const wchar_t* kExit = L"C:\\windows\\temp\\qrx-standin-exit.txt";
-    std::wstring program_;
-    std::wstring saved_;
     StoredPort port_{L"QRXPROMPT:"};
 };
 
-TEST_F(Prompting, TheProgramGetsThePortAndItsAnswersReachTheJob) {
-    answerWith(0);
-    ServedJob served = printOnce(port_.name());
-    EXPECT_EQ(loggedCommandLine(), L"C:\\Windows\\System32\\QRXPromptApp.exe QRXPROMPT:");
-    EXPECT_NE(served.controlText.find("room-text='Prompted'"), std::string::npos) << served.controlText;
-    EXPECT_TRUE(served.ended);
+constexpr wchar_t kOptionsCaption[] = L"Prentova Port Monitor Options";
+
+// Runs call() on this thread, which waits for the prompt program, while
+// script() answers the program's window from a second thread. When the script
+// fails, the prompt programs this process started are ended, so that call()
+// returns.
+bool answeringThePrompt(const std::function<bool()>& call, const std::function<void(WindowDriver&)>& script) {
+    std::atomic<bool> finished{false};
+    std::thread answering([&] {
+        WindowDriver driver(&finished);
+        driver.searchProcess(WindowDriver::kEveryProcess);
+        try {
+            script(driver);
+        } catch (const std::exception& failure) {
+            ADD_FAILURE() << "window script: " << failure.what();
+            qrxtest::endChildProcesses(L"QRXPromptApp.exe");
+        }
+    });
+    bool result = call();
+    finished = true;
+    answering.join();
+    return result;
 }
 
-TEST_F(Prompting, ACancelledPromptStillPrints) {
-    answerWith(2);
-    EXPECT_FALSE(launchPromptApplication(kPromptProgramPath, port_.name()));
-    ServedJob served = printOnce(port_.name());
-    EXPECT_TRUE(served.ended);
-    EXPECT_NE(served.controlText.find("room-text='Cancelled'"), std::string::npos);
+std::function<void(WindowDriver&)> pressing(int button) {
+    return [button](WindowDriver& driver) {
+        HWND dialog = driver.waitForWindow(kOptionsCaption);
+        driver.click(dialog, button);
+        driver.waitUntilClosed(dialog);
+    };
+}
+
+// The X line of a control file, without its line feed.
+std::string attributeLine(const std::string& controlFile) {
+    size_t start = ("\n" + controlFile).find("\nX");
+    if (start == std::string::npos) return {};
+    return controlFile.substr(start, controlFile.find('\n', start) - start);
+}
+
+TEST_F(Prompting, ThroughWinesSpoolerTheAnswersReachTheJobAndACancelPrintsWhatIsStored) {
+    refserver::ReferenceServer server{refserver::ServerOptions{}};
+    port_.set(L"Port", std::to_wstring(server.port()));
+    WinePrinter printer(L"QRX Prompt Printer", port_.name());
+    ASSERT_NE(printer.handle(), nullptr) << GetLastError();
+    auto print = [&](const std::function<void(WindowDriver&)>& answer) {
+        DOC_INFO_1W doc{const_cast<LPWSTR>(L"Prompted document"), nullptr, const_cast<LPWSTR>(L"RAW")};
+        ASSERT_NE(StartDocPrinterW(printer.handle(), 1, reinterpret_cast<LPBYTE>(&doc)), 0u) << GetLastError();
+        DWORD written = 0;
+        EXPECT_TRUE(WritePrinter(printer.handle(), const_cast<char*>("page"), 4, &written));
+        // Wine's spooler hands the job to the port, and so starts the prompt, here.
+        EXPECT_TRUE(answeringThePrompt([&] { return EndDocPrinter(printer.handle()) != FALSE; }, answer));
+    };
+
+    print([](WindowDriver& driver) {
+        HWND dialog = driver.waitForWindow(kOptionsCaption);
+        EXPECT_EQ(driver.text(dialog, IDC_OPT_NAME), L"Stored Name") << "filled with the stored options";
+        EXPECT_EQ(driver.text(dialog, IDC_OPT_ROOM), L"12");
+        EXPECT_TRUE(driver.isChecked(dialog, IDC_OPT_PROMPT));
+        EXPECT_TRUE(GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST) << "in front of other windows";
+        EXPECT_EQ(GetForegroundWindow(), dialog);
+        driver.setText(dialog, IDC_OPT_NAME, L"Ann O'Hara");
+        driver.click(dialog, IDOK);
+        driver.waitUntilClosed(dialog);
+    });
+    print([](WindowDriver& driver) {
+        HWND dialog = driver.waitForWindow(kOptionsCaption);
+        EXPECT_EQ(driver.text(dialog, IDC_OPT_NAME), L"Ann O'Hara") << "the first answer was stored";
+        driver.setText(dialog, IDC_OPT_NAME, L"Someone Else");
+        driver.click(dialog, IDCANCEL);
+        driver.waitUntilClosed(dialog);
+    });
+
+    ASSERT_TRUE(server.waitForJobs(2, std::chrono::seconds(20)));
+    const std::vector<refserver::ReceivedJob> jobs = server.jobs();
+    // The dialog stores the address as four lines, empty ones included.
+    const std::string answered =
+        "XVAVname-text='Ann O\\'Hara' room-text='12' address1-text='' address2-text='' address3-text='' "
+        "address4-text='' ";
+    EXPECT_EQ(attributeLine(jobs[0].controlFileText), answered) << jobs[0].controlFileText;
+    EXPECT_EQ(attributeLine(jobs[1].controlFileText), answered) << "cancelled: the options as stored";
+    EXPECT_EQ(port_.get(L"Name"), L"Ann O'Hara");
 }
 
 TEST_F(Prompting, AProgramThatCannotStartLeavesTheJobPrintingWithoutAPrompt) {
-    DeleteFileW(program_.c_str());
+    qrxtest::SystemFileAside program(L"QRXPromptApp.exe");
     port_.set(L"Room", L"Stored");
     EXPECT_FALSE(launchPromptApplication(kPromptProgramPath, port_.name()));
     ServedJob served = printOnce(port_.name());
@@ -218,16 +272,16 @@ TEST_F(Prompting, AProgramThatCannotStartLeavesTheJobPrintingWithoutAPrompt) {
     EXPECT_NE(served.controlText.find("room-text='Stored'"), std::string::npos);
 }
 
-TEST_F(Prompting, TheThreadKeepsItsIdentity) {
-    answerWith(0);
+TEST_F(Prompting, TheThreadKeepsItsIdentityAndACancelAnswersFalse) {
+    const auto launch = [&] { return launchPromptApplication(kPromptProgramPath, port_.name()); };
     HANDLE token = nullptr;
     ASSERT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token));
-    EXPECT_TRUE(launchPromptApplication(kPromptProgramPath, port_.name()));
+    EXPECT_TRUE(answeringThePrompt(launch, pressing(IDOK)));
     EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) << "left impersonating";
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_TOKEN));
 
     ASSERT_TRUE(ImpersonateSelf(SecurityImpersonation));
-    EXPECT_TRUE(launchPromptApplication(kPromptProgramPath, port_.name()));
+    EXPECT_FALSE(answeringThePrompt(launch, pressing(IDCANCEL)));
     EXPECT_TRUE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) << "the earlier impersonation is back";
     if (token) CloseHandle(token);
     RevertToSelf();

@@ -4,16 +4,28 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace qrxtest {
 
 const std::wstring kMonitorPortsKey =
     L"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Prentova Port Monitor\\Ports";
 
+// A value as the registry keeps it.
+struct StoredValue {
+    DWORD type;
+    std::vector<BYTE> bytes;
+    bool operator==(const StoredValue& other) const { return type == other.type && bytes == other.bytes; }
+};
+
 class StoredPort {
 public:
-    explicit StoredPort(std::wstring name) : name_(std::move(name)), path_(kMonitorPortsKey + L"\\" + name_) {
+    // Creates the key unless asked not to; either way it is removed at the end.
+    explicit StoredPort(std::wstring name, bool create = true)
+        : name_(std::move(name)), path_(kMonitorPortsKey + L"\\" + name_) {
+        if (!create) return;
         HKEY key = nullptr;
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
         RegCloseKey(key);
@@ -40,7 +52,28 @@ public:
             return {};
         return text;
     }
+    void setRaw(const std::wstring& value, DWORD type, const std::vector<BYTE>& bytes) const {
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, path_.c_str(), value.c_str(), type, bytes.data(), DWORD(bytes.size()));
+    }
+    std::optional<StoredValue> raw(const std::wstring& value) const {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+        StoredValue stored{REG_NONE, std::vector<BYTE>(8192)};
+        DWORD size = DWORD(stored.bytes.size());
+        LONG status = RegQueryValueExW(key, value.c_str(), nullptr, &stored.type, stored.bytes.data(), &size);
+        RegCloseKey(key);
+        if (status != ERROR_SUCCESS) return std::nullopt;
+        stored.bytes.resize(size);
+        return stored;
+    }
+    bool exists() const {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+        RegCloseKey(key);
+        return true;
+    }
     const std::wstring& name() const { return name_; }
+    const std::wstring& path() const { return path_; }
 
 private:
     std::wstring name_;

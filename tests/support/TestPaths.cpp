@@ -19,6 +19,14 @@ std::wstring systemFilePath(const std::wstring& fileName) {
     return std::wstring(folder, length) + L"\\" + fileName;
 }
 
+SystemFileAside::SystemFileAside(const std::wstring& fileName)
+    : path_(systemFilePath(fileName)), aside_(path_ + L".aside") {
+    DeleteFileW(aside_.c_str());
+    if (!MoveFileW(path_.c_str(), aside_.c_str())) throw std::runtime_error("cannot put a system file aside");
+}
+
+SystemFileAside::~SystemFileAside() { MoveFileW(aside_.c_str(), path_.c_str()); }
+
 namespace {
 
 void removeTree(const std::wstring& folder) {

@@ -15,6 +15,20 @@ std::wstring plantedLibraryPath();
 // Full path of a file in the system directory.
 std::wstring systemFilePath(const std::wstring& fileName);
 
+// A file of the system directory put aside while the object lives, and put
+// back afterwards.
+class SystemFileAside {
+public:
+    explicit SystemFileAside(const std::wstring& fileName);
+    ~SystemFileAside();
+    SystemFileAside(const SystemFileAside&) = delete;
+    SystemFileAside& operator=(const SystemFileAside&) = delete;
+
+private:
+    std::wstring path_;
+    std::wstring aside_;
+};
+
 // A fresh empty folder for one test's scratch files; removed with its content
 // when the object goes.
 class ScratchFolder {

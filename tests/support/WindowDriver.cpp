@@ -118,20 +118,26 @@ void WindowDriver::waitUntil(const std::function<bool()>& condition, const std::
 
 namespace {
 
-BOOL CALLBACK collectOpenWindow(HWND window, LPARAM found) {
+struct WindowSearch {
+    DWORD process;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectOpenWindow(HWND window, LPARAM parameter) {
+    auto& search = *reinterpret_cast<WindowSearch*>(parameter);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId() && IsWindowVisible(window))
-        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    if ((search.process == WindowDriver::kEveryProcess || process == search.process) && IsWindowVisible(window))
+        search.found.push_back(window);
     return TRUE;
 }
 
 }  // namespace
 
-std::vector<HWND> WindowDriver::openWindows() {
-    std::vector<HWND> windows;
-    EnumWindows(collectOpenWindow, reinterpret_cast<LPARAM>(&windows));
-    return windows;
+std::vector<HWND> WindowDriver::openWindows(DWORD processId) {
+    WindowSearch search{processId, {}};
+    EnumWindows(collectOpenWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 std::wstring WindowDriver::caption(HWND window) {
@@ -145,7 +151,7 @@ HWND WindowDriver::waitForWindow(const std::wstring& wanted) const {
     HWND found = nullptr;
     waitUntil(
         [&] {
-            for (HWND window : openWindows())
+            for (HWND window : openWindows(process_))
                 if (caption(window) == wanted) found = window;
             return found != nullptr;
         },

@@ -40,14 +40,19 @@ public:
     explicit WindowDriver(const std::atomic<bool>* finished = nullptr,
                           std::chrono::milliseconds timeout = kDefaultTimeout);
 
-    // A visible top-level window of this process with exactly that caption.
+    // Searches the windows of another process (kEveryProcess: of all
+    // processes) instead of this one's, for a program the test started.
+    static constexpr DWORD kEveryProcess = 0;
+    void searchProcess(DWORD processId) { process_ = processId; }
+
+    // A visible top-level window of the searched process with exactly that caption.
     HWND waitForWindow(const std::wstring& caption) const;
     // Until the window is gone or hidden (a dialog that ended).
     void waitUntilClosed(HWND window) const;
     // Until the condition holds; DriverFailure naming what was waited for.
     void waitUntil(const std::function<bool()>& condition, const std::string& what) const;
-    // The visible top-level windows of this process (message boxes among them).
-    static std::vector<HWND> openWindows();
+    // The visible top-level windows of a process (message boxes among them).
+    static std::vector<HWND> openWindows(DWORD processId = GetCurrentProcessId());
     static std::wstring caption(HWND window);
     // The window that has the keyboard focus on the window's thread; null
     // when that thread has none.
@@ -93,6 +98,7 @@ private:
 
     const std::atomic<bool>* finished_;
     std::chrono::milliseconds timeout_;
+    DWORD process_ = GetCurrentProcessId();
 };
 
 // Calls run() on this thread (it shows a modal dialog, or calls something
