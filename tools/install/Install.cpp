@@ -1,5 +1,6 @@
 // Installs the deliverables on this machine (a Wine prefix or Windows):
-// copies them into the system directory, creates the vendor and event-source
+// copies them into the system directory and the help file into the
+// installation directory's "Help" folder, creates the vendor and event-source
 // keys and registers the monitor with the spooler. "uninstall" undoes it.
 //
 //   qrx-install install <folder holding the deliverables>
@@ -21,8 +22,9 @@ namespace {
 
 constexpr const wchar_t* kMonitorName = L"Prentova Port Monitor";
 constexpr const wchar_t* kMonitorDll = L"QRXServerDll.dll";
-const std::vector<std::wstring> kDeliverables = {L"QRXServerDll.dll", L"QRXUIDll.dll", L"QRXPromptApp.exe",
-                                                 L"QRXPM1033U.dll", kEventMessageFileName};
+const std::vector<std::wstring> kDeliverables = {L"QRXServerDll.dll", L"QRXUIDll.dll",   L"QRXPromptApp.exe",
+                                                 L"QRXPM1033U.dll",   L"QRXPM1036U.dll", kEventMessageFileName};
+constexpr const wchar_t* kHelpFile = L"QRXMH409.chm";
 constexpr const wchar_t* kEventLogKey = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
 
 class InstallError {
@@ -73,15 +75,18 @@ void createKeys() {
     }
 }
 
+// Copies a file of the deliverables folder, when it is there, into a folder.
+void copyDeliverable(const std::wstring& from, const std::wstring& name, const std::wstring& to) {
+    std::wstring source = from + L"\\" + name;
+    if (!fileExists(source)) return;
+    if (!CopyFileW(source.c_str(), (to + name).c_str(), FALSE)) throw InstallError(L"copying " + name, GetLastError());
+    std::wprintf(L"installed %ls\n", (to + name).c_str());
+}
+
 void copyDeliverables(const std::wstring& from) {
-    std::wstring to = systemDirectory();
-    for (const std::wstring& name : kDeliverables) {
-        std::wstring source = from + L"\\" + name;
-        if (!fileExists(source)) continue;
-        if (!CopyFileW(source.c_str(), (to + L"\\" + name).c_str(), FALSE))
-            throw InstallError(L"copying " + name, GetLastError());
-        std::wprintf(L"installed %ls\n", name.c_str());
-    }
+    std::wstring system = systemDirectory() + L"\\";
+    for (const std::wstring& name : kDeliverables) copyDeliverable(from, name, system);
+    copyDeliverable(from, kHelpFile, installDirectory() + L"Help\\");
 }
 
 void registerMonitor() {
@@ -110,6 +115,10 @@ void uninstall() {
         throw InstallError(L"DeleteMonitor", GetLastError());
     std::wstring dir = systemDirectory();
     for (const std::wstring& name : kDeliverables) DeleteFileW((dir + L"\\" + name).c_str());
+    std::wstring install = installDirectory();
+    DeleteFileW((install + L"Help\\" + kHelpFile).c_str());
+    RemoveDirectoryW((install + L"Help").c_str());
+    RemoveDirectoryW(install.c_str());
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kVendorKeyPath);
     for (const wchar_t* source : {kServerEventSource, kUIEventSource})
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kEventLogKey) + source).c_str());
