@@ -42,14 +42,15 @@ struct PortListing {
     }
 };
 
-PortListing listSpoolerPorts() {
+PortListing listSpoolerPorts(const wchar_t* serverName) {
+    LPWSTR server = serverName && *serverName ? const_cast<LPWSTR>(serverName) : nullptr;
     DWORD needed = 0;
     DWORD status = ERROR_SUCCESS;
     for (int round = 0; round < kFetchRounds; ++round) {
         // Zeroed, so that records the spooler counts but does not write have no name.
         PortListing listing;
         listing.buffer.assign(needed, 0);
-        if (EnumPortsW(nullptr, 2, needed ? listing.buffer.data() : nullptr, needed, &needed, &listing.count)) {
+        if (EnumPortsW(server, 2, needed ? listing.buffer.data() : nullptr, needed, &needed, &listing.count)) {
             if (listing.isWhole()) return listing;
             status = ERROR_INVALID_DATA;
             continue;
@@ -62,10 +63,20 @@ PortListing listSpoolerPorts() {
 
 }  // namespace
 
+std::vector<SpoolerPort> spoolerPorts(const wchar_t* serverName) {
+    const PortListing listing = listSpoolerPorts(serverName);
+    std::vector<SpoolerPort> ports;
+    for (DWORD i = 0; i < listing.count; ++i) {
+        const PORT_INFO_2W& record = listing.records()[i];
+        ports.push_back({record.pPortName, record.pMonitorName ? record.pMonitorName : L""});
+    }
+    return ports;
+}
+
 bool spoolerHasPort(const std::wstring& portName) {
     // The sizing call's ERROR_INSUFFICIENT_BUFFER is no concern of the caller's.
     const DWORD callersLastError = GetLastError();
-    const PortListing listing = listSpoolerPorts();
+    const PortListing listing = listSpoolerPorts(nullptr);
     SetLastError(callersLastError);
     for (DWORD i = 0; i < listing.count; ++i)
         if (lstrcmpW(listing.records()[i].pPortName, portName.c_str()) == 0) return true;

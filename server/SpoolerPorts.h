@@ -1,8 +1,19 @@
-// The ports the local spooler knows, of every monitor, as the spooler
-// itself lists them.
+// The ports a spooler knows, of every monitor, as the spooler itself lists
+// them.
 #pragma once
 
 #include <string>
+#include <vector>
+
+struct SpoolerPort {
+    std::wstring name;
+    std::wstring monitor;  // the name of the monitor that owns the port
+};
+
+// Every port the spooler of a server ("\\NAME"; null or empty: this
+// machine) lists. A listing the spooler refuses raises the call-failed error
+// with its code.
+std::vector<SpoolerPort> spoolerPorts(const wchar_t* serverName);
 
 // Whether a port of that name exists, compared as the system compares names
 // (locale-aware, letter case counting). A listing the spooler refuses raises

@@ -11,8 +11,8 @@ winpath() { echo "Z:${1//\//\\}"; }
 
 bash "$root/tools/setup.sh"
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x64.cmake" >/dev/null
-cmake --build "$build" -j "$(nproc)" --target qrx-install qrx-list-ports qrx-print qrx-prentova-server qrx-admin qrx-port-dialog \
-  QRXServerDll QRXUIDll QRXPromptApp QRXPM1033U QRX_EVENT_RU1033RI >/dev/null
+cmake --build "$build" -j "$(nproc)" --target qrx-install qrx-list-ports qrx-print qrx-prentova-server qrx-port-dialog \
+  QRXServerDll QRXUIDll QRXPromptApp QRXPM1033U QRXPM1036U QRX_EVENT_RU1033RI qrxport >/dev/null
 
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all LANG=C
 "$root/tools/wine-prefix.sh" "$WINEPREFIX" win64
@@ -36,21 +36,16 @@ server_pid=$!
 for _ in $(seq 1 100); do grep -q . "$demo/server.log" 2>/dev/null && break; sleep 0.1; done
 cat "$demo/server.log"
 
-echo "== Adding and configuring the port QRXDEMO: over the spooler's Xcv channel"
-admin() { echo "  qrx-admin $*"; wine "$build/tools-bin/qrx-admin.exe" "$@" | tr -d '\r' | sed 's/^/    /'; }
-admin DeletePort 'QRXDEMO:' >/dev/null || true
-admin PortExists 'QRXDEMO:'
-admin AddPort 'QRXDEMO:'
-admin SetHostName 'QRXDEMO:\127.0.0.1'
-admin SetPortNo 'QRXDEMO:\5515'
-admin SetUnattendedFlag 'QRXDEMO:\true'
-admin SetName "QRXDEMO:\\Ann O'Hara"
-admin SetRoom 'QRXDEMO:\12'
-admin SetJobAttributes 'QRXDEMO:\copies=2'
-echo "  the server's printers, as the configure dialog will list them:"
-admin GetPrinterList '127.0.0.1\5515'
-admin SetPrinterName 'QRXDEMO:\PRT1'
-admin GetPrinterName 'QRXDEMO:'
+echo "== Adding and configuring the port QRXDEMO: with qrxport, over the spooler's Xcv channel"
+qrxport() { echo "  qrxport $*"; wine "$build/deliverables/qrxport.exe" "$@" | tr -d '\r' | sed 's/^/    /'; }
+wine "$build/deliverables/qrxport.exe" delete 'QRXDEMO:' >/dev/null 2>&1 || true
+echo "  the server's printers, as the configure dialog lists them:"
+qrxport printers 127.0.0.1 5515
+qrxport add 'QRXDEMO:' --host 127.0.0.1 --port 5515 --queue PRT1 --unattended \
+  --name "Ann O'Hara" --room 12 --attributes copies=2
+qrxport show 'QRXDEMO:'
+qrxport test 'QRXDEMO:'
+qrxport list
 wine "$build/tools-bin/qrx-list-ports.exe" | grep -E "Monitors:|Prentova|Ports:|QRXDEMO"
 
 echo "== Printing a document on the printer \"Prentova Demo\""

@@ -2,6 +2,7 @@
 
 #include "EventIds.h"
 #include "ModuleState.h"
+#include "PortChecks.h"
 #include "QRXOptionsDialog.h"
 #include "ResourceIds.h"
 #include "ResourceStrings.h"
@@ -93,20 +94,6 @@ void ConfigurePortDialog::fillPrinterList() {
     }
 }
 
-void ConfigurePortDialog::checkHost() const {
-    if (hostName_.empty()) throw RuntimeWarning(loadResourceString(IDS_ENTER_HOST_NAME));
-}
-
-void ConfigurePortDialog::checkPort() const {
-    if (portNumber_.empty()) throw RuntimeWarning(loadResourceString(IDS_ENTER_HOST_PORT));
-    if (!std::all_of(portNumber_.begin(), portNumber_.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
-        throw RuntimeWarning(loadResourceString(IDS_PORT_NUMBER_NOT_INTEGER));
-}
-
-void ConfigurePortDialog::checkPrinter() const {
-    if (printerName_.empty()) throw RuntimeWarning(loadResourceString(IDS_SELECT_PRINTER));
-}
-
 void ConfigurePortDialog::copyFieldsInto(PortSettings& settings) const {
     settings.hostName = hostName_;
     settings.portNumber = portNumber_;
@@ -116,8 +103,8 @@ void ConfigurePortDialog::copyFieldsInto(PortSettings& settings) const {
 
 void ConfigurePortDialog::getPrinterList() {
     readControlsIntoFields();
-    checkHost();
-    checkPort();
+    checkHostName(hostName_);
+    checkPortNumber(portNumber_);
     copyFieldsInto(settings_);
     fillPrinterList();
 }
@@ -208,9 +195,9 @@ void ConfigurePortDialog::showOptions() {
 }
 
 void ConfigurePortDialog::onOk() {
-    checkHost();
-    checkPort();
-    checkPrinter();
+    checkHostName(hostName_);
+    checkPortNumber(portNumber_);
+    checkPrinterName(printerName_);
     copyFieldsInto(settings_);
     Dialog::onOk();
 }

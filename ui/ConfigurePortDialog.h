@@ -28,10 +28,6 @@ private:
     void unattendedClicked();
     void showOptions();
 
-    // Each shows its warning by throwing it; the dialog stays open.
-    void checkHost() const;
-    void checkPort() const;
-    void checkPrinter() const;
     void copyFieldsInto(PortSettings& settings) const;
 
     HWND list() const;

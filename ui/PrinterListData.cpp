@@ -24,17 +24,19 @@ void PrinterListData::assign(const std::wstring& reply) {
     }
 }
 
-void PrinterListData::fetch(const PortSettings& settings, XcvChannel& channel) {
+void PrinterListData::query(const std::wstring& hostName, const std::wstring& portNumber, XcvChannel& channel) {
     printers_.clear();
+    std::vector<BYTE> reply;
+    DWORD status = 0;
+    if (!channel.fetch(L"GetPrinterList", hostName + L"\\" + portNumber, reply, status))
+        throw RuntimeError(systemErrorText(status), 0);
+    std::wstring text(reinterpret_cast<const wchar_t*>(reply.data()), reply.size() / sizeof(wchar_t));
+    assign(text.substr(0, text.find(L'\0')));
+}
+
+void PrinterListData::fetch(const PortSettings& settings, XcvChannel& channel) {
     try {
-        std::vector<BYTE> reply;
-        DWORD status = 0;
-        // The server's own failure is worded by the system; the string table
-        // is not consulted for this command.
-        if (!channel.fetch(L"GetPrinterList", settings.hostName + L"\\" + settings.portNumber, reply, status))
-            throw RuntimeError(systemErrorText(status), 0);
-        std::wstring text(reinterpret_cast<const wchar_t*>(reply.data()), reply.size() / sizeof(wchar_t));
-        assign(text.substr(0, text.find(L'\0')));
+        query(settings.hostName, settings.portNumber, channel);
     } catch (const RuntimeError& error) {
         error.reportEvent(EVENT_UI_SYSTEM_ERROR);
         error.showMessage();

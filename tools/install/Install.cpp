@@ -23,7 +23,8 @@ namespace {
 constexpr const wchar_t* kMonitorName = L"Prentova Port Monitor";
 constexpr const wchar_t* kMonitorDll = L"QRXServerDll.dll";
 const std::vector<std::wstring> kDeliverables = {L"QRXServerDll.dll", L"QRXUIDll.dll",   L"QRXPromptApp.exe",
-                                                 L"QRXPM1033U.dll",   L"QRXPM1036U.dll", kEventMessageFileName};
+                                                 L"QRXPM1033U.dll",   L"QRXPM1036U.dll", kEventMessageFileName,
+                                                 L"qrxport.exe"};
 constexpr const wchar_t* kHelpFile = L"QRXMH409.chm";
 constexpr const wchar_t* kEventLogKey = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
 

@@ -1,0 +1,360 @@
+// qrxport's commands through Wine's spooler with the installed monitor and
+// the reference server: in this process, as a program of its own, and over a
+// stand-in spooler for a Set that fails after "AddPort".
+#include "PortCommands.h"
+#include "RegistryKey.h"
+#include "Recorders.h"
+#include "ReferenceServer.h"
+#include "SpoolerPorts.h"
+#include "StandIns.h"
+#include "StoredPort.h"
+#include "SystemErrorText.h"
+#include "TestPaths.h"
+#include "Text.h"
+#include "WinHandle.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <sstream>
+
+namespace {
+
+const bool englishResources = (qrxtest::useEnglishResources(), true);
+
+using Args = std::vector<std::wstring>;
+
+struct Outcome {
+    int status = -1;
+    std::wstring out, err;
+    // The exit status and everything printed, as one text.
+    std::wstring all() const { return std::to_wstring(status) + L"|" + out + err; }
+};
+
+Outcome inProcess(const Args& args) {
+    std::wostringstream out, err;
+    int status = runCommandLine(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::wstring withoutCarriageReturns(std::wstring text) {
+    text.erase(std::remove(text.begin(), text.end(), L'\r'), text.end());
+    return text;
+}
+
+// The system's text as qrxport prints it: one line, no line break after it.
+std::wstring systemLine(DWORD code) {
+    std::wstring text = withoutCarriageReturns(systemErrorText(code));
+    return text.substr(0, text.find_last_not_of(L'\n') + 1);
+}
+
+// What the monitor keeps: the ports the spooler lists for it, and every value
+// of every port in its store.
+struct MonitorState {
+    std::vector<std::wstring> listed;
+    std::map<std::wstring, std::wstring> stored;
+    bool operator==(const MonitorState& other) const { return listed == other.listed && stored == other.stored; }
+};
+
+MonitorState monitorState() {
+    MonitorState state;
+    for (const SpoolerPort& port : spoolerPorts(nullptr))
+        if (port.monitor == L"Prentova Port Monitor") state.listed.push_back(port.name);
+    auto ports = RegistryKey::open(HKEY_LOCAL_MACHINE, qrxtest::kMonitorPortsKey, KEY_READ);
+    wchar_t name[256], value[256], data[1024];
+    for (DWORD i = 0, size = 256; ports && !RegEnumKeyExW(ports->handle(), i, name, &size, 0, 0, 0, 0);
+         ++i, size = 256) {
+        auto port = RegistryKey::open(ports->handle(), name, KEY_READ);
+        for (DWORD j = 0, size = 256, bytes = sizeof data, type = 0;
+             port && !RegEnumValueW(port->handle(), j, value, &size, 0, &type, reinterpret_cast<BYTE*>(data), &bytes);
+             ++j, size = 256, bytes = sizeof data) {
+            DWORD flag = 0;
+            std::memcpy(&flag, data, sizeof flag);
+            state.stored[std::wstring(name) + L"\\" + value] =
+                type == REG_DWORD ? std::to_wstring(flag) : std::wstring(data, bytes / sizeof(wchar_t)).c_str();
+        }
+    }
+    return state;
+}
+
+// Values stored for a port, each followed by "|" (empty when missing).
+std::wstring values(const std::wstring& port, std::initializer_list<const wchar_t*> names) {
+    MonitorState state = monitorState();
+    std::wstring text;
+    for (const wchar_t* name : names) text += state.stored[port + L"\\" + name] + L"|";
+    return text;
+}
+
+// A table with its padding as single blanks.
+std::wstring collapsed(const std::wstring& text) {
+    std::wstring result;
+    for (wchar_t c : text)
+        if (c != L' ' || result.empty() || result.back() != L' ') result += c;
+    return result;
+}
+
+// Ports the tests add go again, whatever the tests did.
+struct PortsRemoved {
+    explicit PortsRemoved(Args names) : names(std::move(names)) { remove(); }
+    ~PortsRemoved() { remove(); }
+    void remove() const {
+        for (const std::wstring& name : names) {
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, (qrxtest::kMonitorPortsKey + L"\\" + name).c_str());
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, (qrxtest::kMonitorPortsKey + L"\\" + name).c_str());
+        }
+    }
+    Args names;
+};
+
+class Qrxport : public testing::Test {
+protected:
+    static refserver::ServerOptions serverOptions() {
+        refserver::ServerOptions options;
+        options.printers = {{L"PRT1", L"Floor 2", L"Laser, duplex"}, {L"PRT2", L"Basement", L"Labels"}};
+        return options;
+    }
+    // A loopback port on which nothing listens: the reference server's, once stopped.
+    static std::wstring deadPort() {
+        refserver::ReferenceServer gone{refserver::ServerOptions{}};
+        return std::to_wstring(gone.port());
+    }
+
+    refserver::ReferenceServer server_{serverOptions()};
+    const std::wstring port_ = std::to_wstring(server_.port());
+    PortsRemoved removed_{{L"QRXCLI1:", L"QRXCLI2:", L"QRXCLI3:"}};
+};
+
+TEST_F(Qrxport, AddsShowsListsChangesTestsAndDeletesAPort) {
+    Outcome add = inProcess({L"add", L"QRXCLI1:", L"--host", L"127.0.0.1", L"--port", port_, L"--queue", L"PRT1",
+                             L"--unattended", L"--name", L"Ann O'Hara", L"--address", L"1 Main St", L"--address",
+                             L"Springfield", L"--attributes", L"copies=2", L"--prompt"});
+    EXPECT_EQ(add.all(), L"0|Port QRXCLI1: added.\n");
+    EXPECT_EQ(values(L"QRXCLI1:", {L"Device", L"Host", L"Port", L"Printer", L"Unattended", L"Name", L"Attr", L"Show"}),
+              L"Printer|127.0.0.1|" + port_ + L"|PRT1|1|Ann O'Hara|copies=2|1|");
+    EXPECT_EQ(values(L"QRXCLI1:", {L"Addr"}), L"1 Main St\nSpringfield\n\n|") << "four lines, three line feeds";
+
+    Outcome show = inProcess({L"show", L"QRXCLI1:"});
+    EXPECT_NE(show.out.find(L"Host:        127.0.0.1\nLPD port:    " + port_ +
+                            L"\nPrinter:     PRT1\n"
+                            L"Unattended:  yes\nName:        Ann O'Hara\n"),
+              std::wstring::npos)
+        << show.out;
+    EXPECT_NE(show.out.find(L"Address:     1 Main St\n             Springfield\nAttributes:  copies=2\n"
+                            L"Prompt:      yes\n"),
+              std::wstring::npos)
+        << show.out;
+    Outcome list = inProcess({L"list"});
+    EXPECT_EQ(collapsed(list.out).rfind(L"Port Host LPD port Printer Unattended\n", 0), 0u) << list.out;
+    EXPECT_NE(collapsed(list.out).find(L"\nQRXCLI1: 127.0.0.1 " + port_ + L" PRT1 yes\n"), std::wstring::npos);
+
+    Outcome set = inProcess({L"set", L"QRXCLI1:", L"--no-unattended", L"--room", L"14", L"--address", L"PO Box 7"});
+    EXPECT_EQ(set.all(), L"0|Port QRXCLI1: changed.\n");
+    EXPECT_EQ(values(L"QRXCLI1:", {L"Room", L"Name", L"Host", L"Printer", L"Unattended", L"Addr"}),
+              L"14|Ann O'Hara|127.0.0.1|PRT1|0|PO Box 7\n\n\n|")
+        << "what was not given stays";
+
+    EXPECT_EQ(inProcess({L"printers", L"127.0.0.1", port_}).out,
+              L"Printer  Location  Description\nPRT1     Floor 2   Laser, duplex\nPRT2     Basement  Labels\n");
+    Outcome offered = inProcess({L"test", L"QRXCLI1:"});
+    EXPECT_EQ(offered.all(), L"0|127.0.0.1:" + port_ + L" offers the port's printer \"PRT1\".\n");
+    inProcess({L"set", L"QRXCLI1:", L"--queue", L"PRT9"});
+    Outcome missing = inProcess({L"test", L"QRXCLI1:"});
+    EXPECT_EQ(missing.all(),
+              L"1|127.0.0.1:" + port_ + L" does not offer the port's printer \"PRT9\"; it offers PRT1, PRT2.\n");
+
+    Outcome deleted = inProcess({L"delete", L"QRXCLI1:"});
+    EXPECT_EQ(deleted.all(), L"0|Port QRXCLI1: deleted.\n");
+    const MonitorState after = monitorState();
+    EXPECT_EQ(std::count(after.listed.begin(), after.listed.end(), L"QRXCLI1:") + after.stored.count(L"QRXCLI1:\\Host"),
+              0u);
+}
+
+// Input the dialogs would refuse, ports that are not the monitor's, a command
+// line that cannot be read and a server that is down: a clear message, a
+// non-zero exit, and nothing changed.
+TEST_F(Qrxport, RefusesBadInputWithItsMessageAndChangesNothing) {
+    qrxtest::StoredPort existing(L"QRXCLI2:");
+    existing.set(L"Host", L"127.0.0.1");
+    existing.set(L"Port", port_);
+    existing.set(L"Printer", L"PRT1");
+    qrxtest::StoredPort down(L"QRXCLI3:");
+    down.set(L"Host", L"127.0.0.1");
+    const std::wstring dead = deadPort();
+    down.set(L"Port", dead);
+    down.set(L"Printer", L"PRT1");
+
+    const std::wstring unknown = systemLine(ERROR_UNKNOWN_PORT) + L"\nname: ";
+    const std::wstring noHost = L"VAV5004I Enter the host name of the Hostra system in Host Name.";
+    const std::wstring notInteger = L"VAV5008I The port numer must be an integer.";
+    const std::wstring help = L"\nqrxport --help shows the usage.";
+    const wchar_t* const host[] = {L"--host", L"127.0.0.1"};
+    auto add = [&](const wchar_t* port, Args more) {
+        Args args{L"add", port, host[0], host[1]};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    };
+    const struct {
+        Args args;
+        int status;
+        std::wstring err;
+    } cases[] = {
+        {{L"add", L"QRXCLI1:", L"--queue", L"PRT1"}, 1, noHost},
+        {add(L"QRXCLI1:", {L"--port", L"5x15", L"--queue", L"PRT1"}), 1, notInteger},
+        {add(L"QRXCLI1:", {L"--port=", L"--queue", L"PRT1"}), 1,
+         L"VAV5005I Enter the port number of the Prentova Server LPD in Host Port."},
+        {add(L"QRXCLI1:", {}), 1,
+         L"DAV5006I Click Get Printer List. Then select the printer you want to use from the Printer Selection list."},
+        {add(L"QRXCLI2:", {L"--queue", L"PRT1"}), 1, L"DAV5007I Port QRXCLI2: already exists."},
+        {add(L"LPT1:", {L"--queue", L"PRT1"}), 1, L"DAV5007I Port LPT1: already exists."},
+        {add(L"", {L"--queue", L"PRT1"}), 1, L"VAV5001I Enter a name for the Prentova port."},
+        {{L"set", L"QRXCLI2:", L"--port", L"abc", L"--room", L"9"}, 1, notInteger},
+        {{L"set", L"QRXCLI2:", L"--host="}, 1, noHost},
+        {{L"set", L"QRXCLI1:", L"--room", L"9"}, 1, unknown + L"QRXCLI1:"},
+        {{L"show", L"QRXCLI1:"}, 1, unknown + L"QRXCLI1:"},
+        {{L"delete", L"QRXCLI1:"}, 1, unknown + L"QRXCLI1:"},
+        {{L"test", L"QRXCLI1:"}, 1, unknown + L"QRXCLI1:"},
+        {{L"delete", L"LPT1:"}, 1, unknown + L"LPT1:"},
+        {{L"test", L"QRXCLI3:"}, 1, systemLine(WSAECONNREFUSED)},
+        {{L"printers", L"127.0.0.1", dead}, 1, systemLine(WSAECONNREFUSED)},
+        {{L"printers", L"127.0.0.1", L"51x"}, 1, notInteger},
+        {add(L"QRXCLI1:", {L"--queue", L"PRT1", L"--colour", L"red"}), 2, L"unknown option --colour" + help},
+        {{L"remove", L"QRXCLI2:"}, 2, L"unknown command \"remove\"" + help},
+    };
+    const MonitorState before = monitorState();
+    ASSERT_EQ(std::count(before.listed.begin(), before.listed.end(), L"QRXCLI2:"), 1);
+    for (const auto& c : cases) {
+        std::wstring line;
+        for (const std::wstring& arg : c.args) line += L" " + arg;
+        SCOPED_TRACE(testing::Message() << "qrxport" << line);
+        EXPECT_EQ(inProcess(c.args).all(), std::to_wstring(c.status) + L"|qrxport: " + c.err + L"\n");
+        EXPECT_TRUE(monitorState() == before) << "something changed";
+    }
+}
+
+// The administrator's view of a remote spooler: Wine's takes this machine's
+// own name as a server name, and refuses any other.
+TEST_F(Qrxport, TalksToTheSpoolerOfTheServerGiven) {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    ASSERT_TRUE(GetComputerNameW(name, &size));
+    const std::wstring server = L"\\\\" + std::wstring(name);
+    ASSERT_EQ(inProcess({L"add", L"QRXCLI1:", L"--server", server, L"--host", L"127.0.0.1", L"--port", port_,
+                         L"--queue", L"PRT2"})
+                  .status,
+              0);
+    EXPECT_NE(inProcess({L"list", L"--server", server}).out.find(L"QRXCLI1:"), std::wstring::npos);
+    EXPECT_EQ(inProcess({L"test", L"QRXCLI1:", L"--server", server}).status, 0);
+
+    Outcome elsewhere = inProcess({L"show", L"QRXCLI1:", L"--server", L"\\\\QRX-NO-SUCH-HOST"});
+    EXPECT_EQ(elsewhere.status, 1);
+    EXPECT_EQ(elsewhere.err.rfind(L"qrxport: VAV5000E The OpenPrinter function failed.\nerror code: ", 0), 0u)
+        << elsewhere.err;
+    EXPECT_EQ(inProcess({L"delete", L"QRXCLI1:", L"--server", server}).status, 0);
+    EXPECT_EQ(monitorState().stored.count(L"QRXCLI1:\\Host"), 0u);
+}
+
+// A Set that fails after "AddPort" takes the new port away again and says
+// so, or says that this failed too; the server given names the channel.
+TEST(QrxportAdd, DeletesTheNewPortAgainWhenASetFails) {
+    const qrxtest::XcvAnswer done{0}, denied{ERROR_ACCESS_DENIED, 0, {}, ERROR_ACCESS_DENIED};
+    const std::wstring deniedText = systemLine(ERROR_ACCESS_DENIED) + L"\nerror code: 5";
+    const struct {
+        const wchar_t* what;
+        qrxtest::XcvAnswer deleteAnswer;
+        std::wstring err;
+    } cases[] = {
+        {L"deleted", done, deniedText + L"\nVAV5002I The port has been deleted."},
+        {L"not deleted", denied, deniedText + L"\nDeletePort failed.\n" + deniedText},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        qrxtest::StandInSpooler spooler;
+        qrxtest::RecordingMessageBoxes boxes;
+        // PortExists, AddPort, SetDeviceType, SetHostName, SetPortNo (refused), DeletePort.
+        spooler.script = {done, done, done, done, denied, c.deleteAnswer};
+        EXPECT_EQ(inProcess({L"add", L"QRXS1:", L"--host", L"h", L"--queue", L"Q", L"--server", L"\\\\PRINTSRV"}).all(),
+                  L"1|qrxport: " + c.err + L"\n");
+        EXPECT_EQ(spooler.trace, (std::vector<std::wstring>{
+                                     L"open \\\\PRINTSRV\\,XcvMonitor Prentova Port Monitor", L"PortExists QRXS1:",
+                                     L"AddPort QRXS1:\\0", L"SetDeviceType QRXS1:\\Printer", L"SetHostName QRXS1:\\h",
+                                     L"SetPortNo QRXS1:\\515", L"DeletePort QRXS1:\\0", L"close"}));
+        EXPECT_TRUE(boxes.boxes().empty()) << "a command shows no message boxes";
+    }
+}
+
+// qrxport.exe as an administrator runs it: its own process, its own language
+// library, its output and exit status as the shell sees them.
+class Program : public Qrxport {
+protected:
+    static std::wstring text(const std::wstring& path) {
+        refserver::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        std::string bytes(GetFileSize(file.get(), nullptr), '\0');
+        DWORD read = 0;
+        ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+        return withoutCarriageReturns(refserver::fromFileText(bytes));
+    }
+
+    // Runs the program with its output in files; one that runs longer than a
+    // minute is ended and fails the test.
+    Outcome run(const Args& args) {
+        qrxtest::ScratchFolder folder(L"qrxport");
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        auto create = [&](const wchar_t* name) {
+            return refserver::FileHandle(
+                CreateFileW(folder.file(name).c_str(), GENERIC_WRITE, 0, &inherited, CREATE_ALWAYS, 0, nullptr));
+        };
+        Outcome result;
+        {
+            refserver::FileHandle out = create(L"out.txt"), err = create(L"err.txt");
+            STARTUPINFOW startup{};
+            startup.cb = sizeof startup;
+            startup.dwFlags = STARTF_USESTDHANDLES;
+            startup.hStdOutput = out.get();
+            startup.hStdError = err.get();
+            const std::wstring program = qrxtest::deliverablePath(L"qrxport.exe");
+            std::wstring line = L"\"" + program + L"\"";
+            for (const std::wstring& arg : args) line += L" \"" + arg + L"\"";
+            PROCESS_INFORMATION process{};
+            if (!CreateProcessW(program.c_str(), line.data(), 0, 0, TRUE, 0, 0, 0, &startup, &process)) {
+                ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
+                return result;
+            }
+            refserver::FileHandle running(process.hProcess), thread(process.hThread);
+            if (WaitForSingleObject(running.get(), 60000) != WAIT_OBJECT_0) {
+                TerminateProcess(running.get(), 99);
+                WaitForSingleObject(running.get(), 10000);
+                ADD_FAILURE() << "qrxport ran longer than a minute";
+            }
+            DWORD status = 0;
+            GetExitCodeProcess(running.get(), &status);
+            result.status = static_cast<int>(status);
+        }
+        result.out = text(folder.file(L"out.txt"));
+        result.err = text(folder.file(L"err.txt"));
+        return result;
+    }
+};
+
+TEST_F(Program, RunsEachCommandAndReportsThroughItsExitStatus) {
+    EXPECT_EQ(run({L"add", L"--help"}).all().rfind(L"0|usage: qrxport add PORT --host HOST", 0), 0u);
+    EXPECT_EQ(run({L"add", L"QRXCLI1:", L"--host", L"127.0.0.1", L"--port", port_, L"--queue", L"PRT2", L"--name",
+                   L"Zoë Müller"})
+                  .all(),
+              L"0|Port QRXCLI1: added.\n");
+    EXPECT_EQ(values(L"QRXCLI1:", {L"Name"}), L"Zoë Müller|");
+    EXPECT_NE(run({L"show", L"QRXCLI1:"}).out.find(L"Name:        Zoë Müller\n"), std::wstring::npos) << "UTF-8";
+    EXPECT_EQ(run({L"test", L"QRXCLI1:"}).status, 0);
+
+    const MonitorState before = monitorState();
+    EXPECT_EQ(run({L"add", L"QRXCLI2:", L"--queue", L"PRT1"}).all(),
+              L"1|qrxport: VAV5004I Enter the host name of the Hostra system in Host Name.\n");
+    EXPECT_EQ(run({L"list", L"--verbose"}).all(),
+              L"2|qrxport: unknown option --verbose\nqrxport --help shows the usage.\n");
+    EXPECT_TRUE(monitorState() == before) << "something changed";
+
+    EXPECT_EQ(run({L"delete", L"QRXCLI1:"}).all(), L"0|Port QRXCLI1: deleted.\n");
+    EXPECT_EQ(run({L"show", L"QRXCLI1:"}).status, 1);
+}
+
+}  // namespace

@@ -1,0 +1,33 @@
+#include "PortChecks.h"
+
+#include "ResourceIds.h"
+#include "ResourceStrings.h"
+#include "RuntimeError.h"
+#include "SystemErrorText.h"
+#include "XcvClient.h"
+
+#include <algorithm>
+
+void checkNewPortName(XcvChannel& channel, const std::wstring& portName) {
+    if (portName.empty()) throw RuntimeWarning(loadResourceString(IDS_ENTER_PORT_NAME));
+    DWORD lastError = GetLastError();
+    DWORD status = channel.request(L"PortExists", portName, false);
+    SetLastError(lastError);
+    if (status == ERROR_SUCCESS) return;
+    if (status >= 3500 && status <= 3599) throw RuntimeWarning(fillTemplate(loadResourceString(status), portName));
+    throw RuntimeWarning(systemErrorText(status));
+}
+
+void checkHostName(const std::wstring& hostName) {
+    if (hostName.empty()) throw RuntimeWarning(loadResourceString(IDS_ENTER_HOST_NAME));
+}
+
+void checkPortNumber(const std::wstring& portNumber) {
+    if (portNumber.empty()) throw RuntimeWarning(loadResourceString(IDS_ENTER_HOST_PORT));
+    if (!std::all_of(portNumber.begin(), portNumber.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
+        throw RuntimeWarning(loadResourceString(IDS_PORT_NUMBER_NOT_INTEGER));
+}
+
+void checkPrinterName(const std::wstring& printerName) {
+    if (printerName.empty()) throw RuntimeWarning(loadResourceString(IDS_SELECT_PRINTER));
+}
