@@ -20,6 +20,7 @@ packages=(
   googletest
   wine wine64 wine32:i386
   xvfb xauth x11-apps imagemagick
+  wixl msitools
 )
 
 missing=()
