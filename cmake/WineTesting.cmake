@@ -73,4 +73,4 @@ add_test(NAME deliverables.imports
   COMMAND ${CMAKE_SOURCE_DIR}/tools/check-imports.sh ${QRX_TRIPLET}-objdump
           $<TARGET_FILE:QRXServerDll> $<TARGET_FILE:QRXUIDll> $<TARGET_FILE:QRXPromptApp>
           $<TARGET_FILE:QRXPM1033U> $<TARGET_FILE:QRXPM1036U> $<TARGET_FILE:QRX_EVENT_RU1033RI>
-          $<TARGET_FILE:qrxport>)
+          $<TARGET_FILE:qrxport> $<TARGET_FILE:QRXSetupActions>)

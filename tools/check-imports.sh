@@ -10,7 +10,7 @@ for file in "$@"; do
   for dll in $imports; do
     case "${dll,,}" in
       kernel32.dll|msvcrt.dll|advapi32.dll|user32.dll|gdi32.dll|winspool.drv|ws2_32.dll|shell32.dll|\
-      comctl32.dll|ole32.dll|userenv.dll|wtsapi32.dll|comdlg32.dll|api-ms-win-*) ;;
+      comctl32.dll|ole32.dll|userenv.dll|wtsapi32.dll|comdlg32.dll|msi.dll|api-ms-win-*) ;;
       *) echo "$file imports $dll, which is not a system library"; status=1 ;;
     esac
   done

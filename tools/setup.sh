@@ -21,6 +21,7 @@ packages=(
   wine wine64 wine32:i386
   xvfb xauth x11-apps imagemagick
   fp-utils
+  wixl msitools
 )
 
 missing=()

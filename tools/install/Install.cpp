@@ -6,12 +6,13 @@
 //   qrx-install install <folder holding the deliverables>
 //   qrx-install uninstall
 #include "EventIds.h"
+#include "MonitorRegistration.h"
 #include "RegistryKey.h"
+#include "RuntimeError.h"
 #include "Utilities.h"
 
 #include <windows.h>
 #include <shlobj.h>
-#include <winspool.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -20,8 +21,6 @@
 
 namespace {
 
-constexpr const wchar_t* kMonitorName = L"Prentova Port Monitor";
-constexpr const wchar_t* kMonitorDll = L"QRXServerDll.dll";
 const std::vector<std::wstring> kDeliverables = {L"QRXServerDll.dll", L"QRXUIDll.dll",   L"QRXPromptApp.exe",
                                                  L"QRXPM1033U.dll",   L"QRXPM1036U.dll", kEventMessageFileName,
                                                  L"qrxport.exe"};
@@ -91,16 +90,9 @@ void copyDeliverables(const std::wstring& from) {
 }
 
 void registerMonitor() {
-    MONITOR_INFO_2W info{};
-    info.pName = const_cast<LPWSTR>(kMonitorName);
-    info.pDLLName = const_cast<LPWSTR>(kMonitorDll);
-    if (AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&info))) {
-        std::wprintf(L"registered the monitor \"%ls\"\n", kMonitorName);
-        return;
-    }
-    DWORD code = GetLastError();
-    if (code != ERROR_PRINT_MONITOR_ALREADY_INSTALLED) throw InstallError(L"AddMonitor", code);
-    std::wprintf(L"the monitor \"%ls\" was registered already\n", kMonitorName);
+    std::wprintf(monitorRegistration::add() ? L"registered the monitor \"%ls\"\n"
+                                            : L"the monitor \"%ls\" was registered already\n",
+                 kMonitorName);
 }
 
 void install(const std::wstring& from) {
@@ -111,9 +103,7 @@ void install(const std::wstring& from) {
 }
 
 void uninstall() {
-    if (!DeleteMonitorW(nullptr, nullptr, const_cast<LPWSTR>(kMonitorName)) &&
-        GetLastError() != ERROR_UNKNOWN_PRINT_MONITOR)
-        throw InstallError(L"DeleteMonitor", GetLastError());
+    monitorRegistration::remove();
     std::wstring dir = systemDirectory();
     for (const std::wstring& name : kDeliverables) DeleteFileW((dir + L"\\" + name).c_str());
     std::wstring install = installDirectory();
@@ -142,6 +132,9 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     } catch (const InstallError& error) {
         error.print();
+        return 1;
+    } catch (const RuntimeError& error) {
+        std::fwprintf(stderr, L"qrx-install: %ls\n", error.message().c_str());
         return 1;
     }
 }

@@ -1,0 +1,300 @@
+#!/usr/bin/env bash
+# Tests of the installer packages; the last line counts the checks.
+#   package-tests.sh tables PACKAGE ARCH SETUP_ACTIONS_DLL SHIPPED...
+#     the package's tables as msiinfo reads them, and its files as built.
+#   package-tests.sh lifecycle PACKAGE NEWER_PACKAGE PREFIX WINEARCH TOOLS_DIR SHIPPED...
+#     install, use, refused removal, upgrade and removal with msiexec /qn, in
+#     a Wine prefix made afresh at PREFIX, every Wine program under a time limit.
+#   package-tests.sh refused-on-64bit PACKAGE PREFIX
+#     the x86 package refuses to install in a fresh 64-bit prefix.
+# SHIPPED: the shipped files as FOLDER=PATH, FOLDER being SYSTEM or HELP.
+set -uo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+mode=$1
+shift
+
+passed=0 failed=0
+# check DESCRIPTION COMMAND...: the command's success passes the check.
+check() { if "${@:2}"; then passed=$((passed + 1)); else failed=$((failed + 1)) && echo "FAILED: $1"; fi; }
+
+winpath() { echo "Z:${1//\//\\}"; }
+# A line equal to the pattern (an extended regular expression) is in the input.
+has_line() { tr -d '\r' | grep -qxE -- "$1"; }
+# The input holds the text.
+has_text() { tr -d '\r' | grep -qF -- "$1"; }
+not() { ! "$@"; }
+
+# --- tables -----------------------------------------------------------------
+
+tables() {
+  local package=$1 arch=$2 actions=$3
+  shift 3
+  local system_folder=System64Folder program_files=ProgramFiles64Folder bits=256 template='x64;1033'
+  if [ "$arch" = x86 ]; then
+    system_folder=SystemFolder program_files=ProgramFilesFolder bits=0 template='Intel;1033'
+  fi
+  local event_key='SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Prentova Port Monitor'
+  local tab=$'\t'
+  # Table, then a row of it (an extended regular expression; tabs between columns).
+  local expected=(
+    "Property|ProductName${tab}Prentova Port Monitor"
+    "Property|Manufacturer${tab}Velmora"
+    "Property|ProductVersion${tab}3\.0\.0\.0"
+    "Property|UpgradeCode${tab}\{ABE3596C-6CB0-45C0-98B9-705003E98A0E\}"
+    "Property|ALLUSERS${tab}1"
+    "Property|REINSTALLMODE${tab}amus"
+    "Property|QrxRemovalRefused${tab}The Prentova Port Monitor cannot be removed while printers print to its ports: \[1\]\. .*Nothing was removed\."
+    "Directory|VendorFolder${tab}${program_files}${tab}Velmora"
+    "Directory|INSTALLDIR${tab}VendorFolder${tab}Prentova Port Monitor"
+    "Directory|HelpFolder${tab}INSTALLDIR${tab}Help"
+    "Component|HelpFolder${tab}\{[0-9A-F-]{36}\}${tab}HelpFolder${tab}${bits}${tab}${tab}"
+    "CreateFolder|VendorFolder${tab}VendorFolder"
+    "CreateFolder|INSTALLDIR${tab}InstallFolder"
+    "CreateFolder|HelpFolder${tab}HelpFolder"
+    "Component|VendorKey${tab}\{[0-9A-F-]{36}\}${tab}TARGETDIR${tab}$((bits + 4))${tab}${tab}reg[0-9A-F]+"
+    "Registry|reg[0-9A-F]+${tab}2${tab}SOFTWARE\\\\Velmora\\\\Prentova Port Monitor${tab}INSTALLDIR${tab}\[INSTALLDIR\]${tab}VendorKey"
+    "Registry|reg[0-9A-F]+${tab}2${tab}${event_key} Server${tab}EventMessageFile${tab}#%%SystemRoot%\\\\System32\\\\QRX_EVENT_RU1033RI\.DLL${tab}ServerEventSource"
+    "Registry|reg[0-9A-F]+${tab}2${tab}${event_key} Server${tab}TypesSupported${tab}#7${tab}ServerEventSource"
+    "Registry|reg[0-9A-F]+${tab}2${tab}${event_key} UI${tab}EventMessageFile${tab}#%%SystemRoot%\\\\System32\\\\QRX_EVENT_RU1033RI\.DLL${tab}UIEventSource"
+    "Registry|reg[0-9A-F]+${tab}2${tab}${event_key} UI${tab}TypesSupported${tab}#7${tab}UIEventSource"
+    "CustomAction|CheckRemoval${tab}1${tab}SetupActions${tab}CheckRemoval${tab}"
+    "CustomAction|UnregisterMonitor${tab}3073${tab}SetupActions${tab}UnregisterMonitor${tab}"
+    "CustomAction|RegisterMonitor${tab}3073${tab}SetupActions${tab}RegisterMonitor${tab}"
+    "InstallExecuteSequence|CheckRemoval${tab}REMOVE~=\"ALL\"${tab}[0-9]+"
+    "InstallExecuteSequence|UnregisterMonitor${tab}REMOVE~=\"ALL\" AND NOT QrxKeepMonitor${tab}[0-9]+"
+    "InstallExecuteSequence|RegisterMonitor${tab}NOT REMOVE~=\"ALL\"${tab}[0-9]+"
+    "InstallExecuteSequence|RemoveExistingProducts${tab}${tab}[0-9]+"
+    "LaunchCondition|NOT WIX_DOWNGRADE_DETECTED${tab}A newer version of the Prentova Port Monitor is installed already\."
+    "Upgrade|\{ABE3596C-6CB0-45C0-98B9-705003E98A0E\}${tab}${tab}3\.0\.0\.0${tab}${tab}1${tab}${tab}WIX_UPGRADE_DETECTED"
+  )
+  if [ "$arch" = x86 ]; then
+    expected+=("LaunchCondition|NOT VersionNT64${tab}This package is for 32-bit Windows, .* install the x64 package, PrentovaPortMonitor-3\.0\.0\.0-x64\.msi\.")
+  fi
+  local entry file name directory
+  for entry in "$@"; do
+    file=${entry#*=} name=$(basename "$file")
+    name=${name//./\\.}
+    directory=$system_folder
+    [ "${entry%%=*}" = HELP ] && directory=HelpFolder
+    expected+=("File|${name}${tab}[A-Za-z0-9_]+${tab}${name}${tab}$(stat -c %s "$file")${tab}.*"
+      "Component|[A-Za-z0-9_]+${tab}\{[0-9A-F-]{36}\}${tab}${directory}${tab}${bits}${tab}${tab}${name}")
+  done
+  local table row
+  for entry in "${expected[@]}"; do
+    table=${entry%%|*} row=${entry#*|}
+    check "$table has a row '$row'" has_line "$row" < <(msiinfo export "$package" "$table")
+  done
+  [ "$arch" = x64 ] && check "the x64 package has no 32-bit condition" \
+    not has_text VersionNT64 < <(msiinfo export "$package" LaunchCondition)
+  check "the package's template is $template" has_line "Template:[[:space:]]+${template}" < <(msiinfo suminfo "$package")
+
+  # The order of the sequence: each pair is "earlier later".
+  local order=(
+    "CheckRemoval InstallInitialize"
+    "InstallInitialize UnregisterMonitor"
+    "UnregisterMonitor RemoveRegistryValues"
+    "UnregisterMonitor RemoveFiles"
+    "InstallFiles RegisterMonitor"
+    "WriteRegistryValues RegisterMonitor"
+    "RegisterMonitor InstallFinalize"
+    "InstallFinalize RemoveExistingProducts"
+  )
+  local sequence pair first second
+  sequence=$(msiinfo export "$package" InstallExecuteSequence | tr -d '\r')
+  for pair in "${order[@]}"; do
+    read -r first second <<<"$pair"
+    check "$first comes before $second" test \
+      "$(awk -F'\t' -v a="$first" '$1 == a { print $3 }' <<<"$sequence")" -lt \
+      "$(awk -F'\t' -v a="$second" '$1 == a { print $3 }' <<<"$sequence")"
+  done
+
+  # What the package holds is what the build made.
+  local extracted
+  extracted=$(mktemp -d)
+  msiextract -C "$extracted" "$package" >/dev/null
+  for entry in "$@"; do
+    file=${entry#*=} name=$(basename "$file")
+    check "the package holds $name as built" cmp -s "$file" "$(find "$extracted" -name "$name" | head -n 1)"
+  done
+  msiinfo extract "$package" Binary.SetupActions >"$extracted/actions.dll"
+  check "the package holds the setup actions as built" cmp -s "$actions" "$extracted/actions.dll"
+  rm -rf "$extracted"
+}
+
+# --- Wine ---------------------------------------------------------------------
+
+# A prefix of its own, made afresh (the wineserver of an earlier run's stopped
+# first), and stopped again when the script ends.
+stop_prefix() { "$root/tools/wine-prefix.sh" "$WINEPREFIX" "$WINEARCH" stop; }
+fresh_prefix() {
+  export WINEPREFIX=$1 WINEARCH=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C LC_ALL=C
+  [ -d "$WINEPREFIX" ] && stop_prefix
+  rm -rf "$WINEPREFIX"
+  timeout 300 "$root/tools/wine-prefix.sh" "$WINEPREFIX" "$WINEARCH"
+}
+
+# run_msiexec ACTION PACKAGE LOG: a silent run with a verbose log; msiexec's exit code in $status.
+run_msiexec() {
+  timeout 300 wine msiexec "$1" "$(winpath "$2")" /qn /l*v "$(winpath "$3")" </dev/null >/dev/null 2>&1
+  status=$?
+}
+
+# Debian's "wine reg" is the 32-bit reg.exe even in a 64-bit prefix: ask for the 64-bit view there.
+reg_view() { [ "$WINEARCH" = win64 ] && echo /reg:64; }
+reg_query() { timeout 60 wine reg query "$@" $(reg_view) </dev/null 2>/dev/null | tr -d '\r'; }
+reg_absent() { ! timeout 60 wine reg query "$1" $(reg_view) </dev/null >/dev/null 2>&1; }
+product_code() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }'; }
+
+lifecycle() {
+  local package=$1 newer=$2 prefix=$3 arch=$4 tools=$5
+  shift 5
+  local shipped=("$@")
+  local work=$prefix.work
+  rm -rf "$work" && mkdir -p "$work/spool"
+  fresh_prefix "$prefix" "$arch" || { echo "FAILED: making the prefix $prefix"; failed=$((failed + 1)); return; }
+  server_pid=
+  trap '[ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null; stop_prefix' EXIT
+  # installed_at SHIPPED: where the shipped file lands in the prefix.
+  installed_at() {
+    local name
+    name=$(basename "${1#*=}")
+    case ${1%%=*} in
+      SYSTEM) echo "$WINEPREFIX/drive_c/windows/system32/$name" ;;
+      HELP) echo "$WINEPREFIX/drive_c/Program Files/Velmora/Prentova Port Monitor/Help/$name" ;;
+    esac
+  }
+  local installdir='C:\Program Files\Velmora\Prentova Port Monitor\'
+  local event_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Prentova Port Monitor'
+  local monitor_key='HKLM\System\CurrentControlSet\Control\Print\Monitors\Prentova Port Monitor'
+  local vendor_key='HKLM\SOFTWARE\Velmora\Prentova Port Monitor'
+  local uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+  tool() { timeout 120 wine "$tools/$1.exe" "${@:2}" </dev/null 2>&1 | tr -d '\r'; }
+  admin() { tool qrx-admin "$@"; }
+  monitor_listed() { tool qrx-list-ports | grep -qE "^  Prentova Port Monitor +QRXServerDll\.dll$"; }
+  port_listed() { tool qrx-list-ports | grep -qE "^  QRXPKG1: +Prentova Port Monitor "; }
+  setting_is() { admin "$1" 'QRXPKG1:' | has_line "text: $2"; }
+  files_installed() {
+    local entry
+    for entry in "${shipped[@]}"; do cmp -s "${entry#*=}" "$(installed_at "$entry")" || return 1; done
+  }
+  no_file_left() {
+    local entry
+    for entry in "${shipped[@]}"; do [ ! -e "$(installed_at "$entry")" ] || return 1; done
+  }
+  # print NAME: a document through the printer on the port; the server stores it byte for byte.
+  print_document() {
+    head -c 100000 /dev/urandom >"$work/$1.bin"
+    tool qrx-print "Package Test" 'QRXPKG1:' "$(winpath "$work/$1.bin")" "$1" >/dev/null || return 1
+    local data
+    for _ in $(seq 1 100); do
+      for data in "$work"/spool/job-*/df*; do cmp -s "$work/$1.bin" "$data" 2>/dev/null && return 0; done
+      sleep 0.1
+    done
+    return 1
+  }
+
+  echo "== install $(basename "$package")"
+  check "the fresh prefix knows no such monitor" not monitor_listed
+  run_msiexec /i "$package" "$work/install.log"
+  check "msiexec /i /qn succeeds (exit $status)" test "$status" -eq 0
+  check "the shipped files are in the system directory" files_installed
+  check "INSTALLDIR is the installation directory with a backslash" \
+    has_line "    INSTALLDIR    REG_SZ    ${installdir//\\/\\\\}" < <(reg_query "$vendor_key" /v INSTALLDIR)
+  check "the help folder exists" test -d "$WINEPREFIX/drive_c/Program Files/Velmora/Prentova Port Monitor/Help"
+  local source
+  for source in Server UI; do
+    check "the $source event source names the message file" \
+      has_line '    EventMessageFile    REG_EXPAND_SZ    %SystemRoot%\\System32\\QRX_EVENT_RU1033RI\.DLL' \
+      < <(reg_query "$event_key $source" /v EventMessageFile)
+    check "the $source event source supports types 7" \
+      has_line '    TypesSupported    REG_DWORD    0x7' < <(reg_query "$event_key $source" /v TypesSupported)
+  done
+  check "EnumMonitorsW lists the monitor with its DLL" monitor_listed
+
+  echo "== a port, a printer and a document"
+  check "AddPort over the Xcv channel" has_line 'status: 0( .*)?' < <(admin AddPort 'QRXPKG1:')
+  check "the spooler lists the port under the monitor" port_listed
+  printf '%s\n' 'PKGQ|Test room|Package test queue' >"$work/printers.txt"
+  timeout 300 wine "$tools/qrx-prentova-server.exe" --listen 127.0.0.1 --port 0 --jobs 2 --idle-timeout 240 \
+    --spool "$(winpath "$work/spool")" --printers "$(winpath "$work/printers.txt")" </dev/null >"$work/server.log" 2>&1 &
+  server_pid=$!
+  local port=
+  for _ in $(seq 1 200); do
+    port=$(sed -n 's/^.*listening on 127\.0\.0\.1:\([0-9]*\).*$/\1/p' "$work/server.log" | tr -d '\r' | head -n 1)
+    [ -n "$port" ] && break
+    sleep 0.1
+  done
+  check "the reference server listens" test -n "$port"
+  local setting
+  for setting in "SetHostName QRXPKG1:\\127.0.0.1" "SetPortNo QRXPKG1:\\$port" "SetPrinterName QRXPKG1:\\PKGQ" \
+    "SetUnattendedFlag QRXPKG1:\\true" "SetName QRXPKG1:\\Package Tester"; do
+    check "${setting%% *} over the Xcv channel" has_line 'status: 0( .*)?' < <(admin ${setting%% *} "${setting#* }")
+  done
+  check "a document prints to the reference server" print_document first
+
+  echo "== removal refused while the printer uses the port"
+  run_msiexec /x "$package" "$work/refused.log"
+  check "msiexec /x /qn fails (exit $status)" test "$status" -ne 0
+  check "the log says which printer holds which port" \
+    has_text "cannot be removed while printers print to its ports: Package Test (QRXPKG1:)" <"$work/refused.log"
+  check "the shipped files are still installed" files_installed
+  check "the monitor is still registered" monitor_listed
+  check "the port keeps its host" setting_is GetHostName 127.0.0.1
+  check "the vendor key is still there" has_text "$installdir" < <(reg_query "$vendor_key" /v INSTALLDIR)
+  check "a second document prints" print_document second
+
+  echo "== upgrade to $(basename "$newer")"
+  local old_code new_code
+  old_code=$(product_code "$package") new_code=$(product_code "$newer")
+  run_msiexec /i "$newer" "$work/upgrade.log"
+  check "msiexec /i /qn of the newer package succeeds (exit $status)" test "$status" -eq 0
+  check "the older product is gone" reg_absent "$uninstall_key\\$old_code"
+  check "the newer product is installed" \
+    has_line '    DisplayVersion    REG_SZ    3\.0\.1\.0' < <(reg_query "$uninstall_key\\$new_code" /v DisplayVersion)
+  check "the shipped files are installed" files_installed
+  check "the monitor is registered" monitor_listed
+  check "the port is still listed" port_listed
+  check "the port keeps its host" setting_is GetHostName 127.0.0.1
+  check "the port keeps its port number" setting_is GetPortNo "$port"
+  check "the port keeps its queue" setting_is GetPrinterName PKGQ
+  check "the port keeps its separator-sheet name" setting_is GetName "Package Tester"
+
+  echo "== removal"
+  check "the printer is deleted" tool qrx-delete-printer "Package Test"
+  run_msiexec /x "$newer" "$work/remove.log"
+  check "msiexec /x /qn succeeds (exit $status)" test "$status" -eq 0
+  check "no shipped file is left" no_file_left
+  check "EnumMonitorsW no longer lists the monitor" not monitor_listed
+  check "the monitor's key and its ports are gone" reg_absent "$monitor_key"
+  check "the vendor key is gone" reg_absent "$vendor_key"
+  check "the Server event source is gone" reg_absent "$event_key Server"
+  check "the UI event source is gone" reg_absent "$event_key UI"
+  check "the installation directory and its vendor folder are gone" test ! -e "$WINEPREFIX/drive_c/Program Files/Velmora"
+  check "the product is gone" reg_absent "$uninstall_key\\$new_code"
+}
+
+refused_on_64bit() {
+  local package=$1 prefix=$2
+  local work=$prefix.work
+  rm -rf "$work" && mkdir -p "$work"
+  fresh_prefix "$prefix" win64 || { echo "FAILED: making the prefix $prefix"; failed=$((failed + 1)); return; }
+  trap stop_prefix EXIT
+  run_msiexec /i "$package" "$work/install.log"
+  check "msiexec /i /qn fails (exit $status)" test "$status" -ne 0
+  # Wine shows a launch condition's message only in a message box, never in
+  # the log; the tables test checks the text.
+  check "the launch conditions stopped it" \
+    has_line 'Action ended [0-9:]+: LaunchConditions\. Return value [03]\.' <"$work/install.log"
+  check "no action after the launch conditions ran" not has_text 'Action start' < <(sed -n '/LaunchConditions\. Return/,$p' "$work/install.log")
+  check "nothing was installed" test ! -e "$WINEPREFIX/drive_c/windows/syswow64/QRXServerDll.dll" -a \
+    ! -e "$WINEPREFIX/drive_c/windows/system32/QRXServerDll.dll"
+}
+
+case $mode in
+  tables) tables "$@" ;;
+  lifecycle) lifecycle "$@" ;;
+  refused-on-64bit) refused_on_64bit "$@" ;;
+  *) echo "unknown mode $mode" >&2; exit 2 ;;
+esac
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
