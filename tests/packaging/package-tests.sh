@@ -169,10 +169,15 @@ lifecycle() {
   local vendor_key='HKLM\SOFTWARE\Velmora\Prentova Port Monitor'
   local uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
   tool() { timeout 120 wine "$tools/$1.exe" "${@:2}" </dev/null 2>&1 | tr -d '\r'; }
-  admin() { tool qrx-admin "$@"; }
+  # The administrator's command as shipped (the build's copy of the installed
+  # file: the same bytes, checked below), against the installed monitor.
+  local entry qrxport_exe=
+  for entry in "${shipped[@]}"; do [ "$(basename "${entry#*=}")" = qrxport.exe ] && qrxport_exe=${entry#*=}; done
+  qrxport() { timeout 120 wine "$qrxport_exe" "$@" </dev/null 2>&1 | tr -d '\r'; }
+  qrxport_succeeds() { timeout 120 wine "$qrxport_exe" "$@" </dev/null >/dev/null 2>&1; }
   monitor_listed() { tool qrx-list-ports | grep -qE "^  Prentova Port Monitor +QRXServerDll\.dll$"; }
   port_listed() { tool qrx-list-ports | grep -qE "^  QRXPKG1: +Prentova Port Monitor "; }
-  setting_is() { admin "$1" 'QRXPKG1:' | has_line "text: $2"; }
+  setting_is() { qrxport show 'QRXPKG1:' | has_line "$1: +$2"; }
   files_installed() {
     local entry
     for entry in "${shipped[@]}"; do cmp -s "${entry#*=}" "$(installed_at "$entry")" || return 1; done
@@ -212,8 +217,6 @@ lifecycle() {
   check "EnumMonitorsW lists the monitor with its DLL" monitor_listed
 
   echo "== a port, a printer and a document"
-  check "AddPort over the Xcv channel" has_line 'status: 0( .*)?' < <(admin AddPort 'QRXPKG1:')
-  check "the spooler lists the port under the monitor" port_listed
   printf '%s\n' 'PKGQ|Test room|Package test queue' >"$work/printers.txt"
   timeout 300 wine "$tools/qrx-prentova-server.exe" --listen 127.0.0.1 --port 0 --jobs 2 --idle-timeout 240 \
     --spool "$(winpath "$work/spool")" --printers "$(winpath "$work/printers.txt")" </dev/null >"$work/server.log" 2>&1 &
@@ -225,11 +228,10 @@ lifecycle() {
     sleep 0.1
   done
   check "the reference server listens" test -n "$port"
-  local setting
-  for setting in "SetHostName QRXPKG1:\\127.0.0.1" "SetPortNo QRXPKG1:\\$port" "SetPrinterName QRXPKG1:\\PKGQ" \
-    "SetUnattendedFlag QRXPKG1:\\true" "SetName QRXPKG1:\\Package Tester"; do
-    check "${setting%% *} over the Xcv channel" has_line 'status: 0( .*)?' < <(admin ${setting%% *} "${setting#* }")
-  done
+  check "qrxport adds the port with its settings" qrxport_succeeds add 'QRXPKG1:' --host 127.0.0.1 --port "$port" \
+    --queue PKGQ --unattended --name "Package Tester"
+  check "the spooler lists the port under the monitor" port_listed
+  check "the port's server offers its queue" qrxport_succeeds test 'QRXPKG1:'
   check "a document prints to the reference server" print_document first
 
   echo "== removal refused while the printer uses the port"
@@ -239,7 +241,7 @@ lifecycle() {
     has_text "cannot be removed while printers print to its ports: Package Test (QRXPKG1:)" <"$work/refused.log"
   check "the shipped files are still installed" files_installed
   check "the monitor is still registered" monitor_listed
-  check "the port keeps its host" setting_is GetHostName 127.0.0.1
+  check "the port keeps its host" setting_is Host 127.0.0.1
   check "the vendor key is still there" has_text "$installdir" < <(reg_query "$vendor_key" /v INSTALLDIR)
   check "a second document prints" print_document second
 
@@ -254,10 +256,10 @@ lifecycle() {
   check "the shipped files are installed" files_installed
   check "the monitor is registered" monitor_listed
   check "the port is still listed" port_listed
-  check "the port keeps its host" setting_is GetHostName 127.0.0.1
-  check "the port keeps its port number" setting_is GetPortNo "$port"
-  check "the port keeps its queue" setting_is GetPrinterName PKGQ
-  check "the port keeps its separator-sheet name" setting_is GetName "Package Tester"
+  check "the port keeps its host" setting_is Host 127.0.0.1
+  check "the port keeps its port number" setting_is "LPD port" "$port"
+  check "the port keeps its queue" setting_is Printer PKGQ
+  check "the port keeps its separator-sheet name" setting_is Name "Package Tester"
 
   echo "== removal"
   check "the printer is deleted" tool qrx-delete-printer "Package Test"
