@@ -7,7 +7,7 @@
 
 namespace {
 
-struct VerbSpec {
+struct VerbEntry {
     const wchar_t* name;
     Verb verb;
     size_t minOperands, maxOperands;
@@ -16,7 +16,7 @@ struct VerbSpec {
     const wchar_t* summary;
 };
 
-const VerbSpec kVerbs[] = {
+const VerbEntry kVerbs[] = {
     {L"list", Verb::List, 0, 0, false, L"list",
      L"the monitor's ports with host, LPD port, printer and unattended flag"},
     {L"show", Verb::Show, 1, 1, false, L"show PORT", L"every setting and option of a port"},
@@ -75,8 +75,8 @@ const wchar_t* const kCommonUsage =
 
 bool isHelp(const std::wstring& arg) { return arg == L"--help" || arg == L"-h" || arg == L"/?"; }
 
-const VerbSpec* findVerb(const std::wstring& name) {
-    auto found = std::find_if(std::begin(kVerbs), std::end(kVerbs), [&](const VerbSpec& v) { return name == v.name; });
+const VerbEntry* findVerb(const std::wstring& name) {
+    auto found = std::find_if(std::begin(kVerbs), std::end(kVerbs), [&](const VerbEntry& v) { return name == v.name; });
     return found == std::end(kVerbs) ? nullptr : found;
 }
 
@@ -180,7 +180,7 @@ ParsedCommand parseCommandLine(const std::vector<std::wstring>& args) {
     if (std::any_of(args.begin(), args.end(), isHelp)) {
         command.help = true;
         for (const std::wstring& arg : args)
-            if (const VerbSpec* verb = findVerb(arg)) {
+            if (const VerbEntry* verb = findVerb(arg)) {
                 command.verb = verb->verb;
                 break;
             }
@@ -196,7 +196,7 @@ ParsedCommand parseCommandLine(const std::vector<std::wstring>& args) {
             operands.push_back(args[at]);
     }
     if (operands.empty()) throw UsageError(L"no command given");
-    const VerbSpec* verb = findVerb(operands.front());
+    const VerbEntry* verb = findVerb(operands.front());
     if (!verb) throw UsageError(L"unknown command \"" + operands.front() + L"\"");
     operands.erase(operands.begin());
     command.verb = verb->verb;
@@ -216,22 +216,18 @@ ParsedCommand parseCommandLine(const std::vector<std::wstring>& args) {
 }
 
 std::wstring usageText(Verb verb) {
-    std::wstring text;
-    bool changes = false;
     if (verb == Verb::None) {
-        text =
+        std::wstring text =
             L"usage: qrxport COMMAND [options] [--server \\\\NAME]\n"
             L"Manages the ports of the Prentova Port Monitor through the spooler.\n";
-        for (const VerbSpec& spec : kVerbs) {
-            text += L"  " + std::wstring(spec.synopsis) + L"\n      " + spec.summary + L"\n";
-            changes = changes || spec.takesChanges;
-        }
-    } else {
-        const VerbSpec& spec =
-            *std::find_if(std::begin(kVerbs), std::end(kVerbs), [&](const VerbSpec& v) { return v.verb == verb; });
-        text = L"usage: qrxport " + std::wstring(spec.synopsis) + L" [--server \\\\NAME]\n  " + spec.summary + L"\n";
-        changes = spec.takesChanges;
+        for (const VerbEntry& entry : kVerbs)
+            text += L"  " + std::wstring(entry.synopsis) + L"\n      " + entry.summary + L"\n";
+        return text + kChangeOptionsUsage + kCommonUsage;
     }
-    if (changes) text += kChangeOptionsUsage;
+    const VerbEntry& entry =
+        *std::find_if(std::begin(kVerbs), std::end(kVerbs), [&](const VerbEntry& v) { return v.verb == verb; });
+    std::wstring text =
+        L"usage: qrxport " + std::wstring(entry.synopsis) + L" [--server \\\\NAME]\n  " + entry.summary + L"\n";
+    if (entry.takesChanges) text += kChangeOptionsUsage;
     return text + kCommonUsage;
 }
