@@ -169,3 +169,9 @@ bool Dialog::handleNotify(const NMHDR& header) {
     guarded([&] { handler(header); });
     return true;
 }
+
+void registerDialogControls() {
+    INITCOMMONCONTROLSEX classes{sizeof classes,
+                                 ICC_LISTVIEW_CLASSES | ICC_HOTKEY_CLASS | ICC_USEREX_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&classes);
+}

@@ -88,6 +88,10 @@ private:
     std::map<std::pair<int, UINT>, NotifyHandler> notifications_;
 };
 
+// Registers the common control classes the dialogs use (list view, hot key,
+// extended combo box and the standard ones); once per module, at start-up.
+void registerDialogControls();
+
 // The system's wait cursor while the object lives; the cursor it replaced
 // comes back at the end.
 class WaitCursor {

@@ -1,5 +1,6 @@
 #include "PromptProgram.h"
 
+#include "Dialog.h"
 #include "EventIds.h"
 #include "ModuleState.h"
 #include "PortOptionsKey.h"
@@ -7,8 +8,6 @@
 #include "QRXOptionsDialog.h"
 #include "RuntimeError.h"
 #include "Utilities.h"
-
-#include <commctrl.h>
 
 namespace {
 
@@ -29,13 +28,6 @@ void reportFrameworkFailure() {
     if (output && output != INVALID_HANDLE_VALUE) WriteFile(output, kText, sizeof kText - 1, &written, nullptr);
 }
 
-// The list view, hot key, extended combo box and standard control classes.
-void initCommonControls() {
-    INITCOMMONCONTROLSEX classes{sizeof classes,
-                                 ICC_LISTVIEW_CLASSES | ICC_HOTKEY_CLASS | ICC_USEREX_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&classes);
-}
-
 // The dialog for the port's stored options; the answers are stored on OK.
 int promptForPort(const std::wstring& portName) {
     PortOptionsKey key(portName);
@@ -54,7 +46,7 @@ int runPromptProgram(HINSTANCE instance, const std::wstring& commandLine) {
         reportFrameworkFailure();
         return kPromptFrameworkFailed;
     }
-    initCommonControls();
+    registerDialogControls();
     // Without the language library there is no text to say anything with:
     // the job prints with the options as stored.
     HMODULE resources = loadResourceLibrary();

@@ -3,7 +3,6 @@
 #include "ResourceIds.h"
 #include "ResourceStrings.h"
 #include "RuntimeError.h"
-#include "SystemErrorText.h"
 #include "XcvClient.h"
 
 #include <algorithm>
@@ -14,8 +13,10 @@ void checkNewPortName(XcvChannel& channel, const std::wstring& portName) {
     DWORD status = channel.request(L"PortExists", portName, false);
     SetLastError(lastError);
     if (status == ERROR_SUCCESS) return;
-    if (status >= 3500 && status <= 3599) throw RuntimeWarning(fillTemplate(loadResourceString(status), portName));
-    throw RuntimeWarning(systemErrorText(status));
+    // Worded by the rule of every failed command ("Port %1 already exists."
+    // for the monitor's refusal, the system's text for anything else), with
+    // the name put in.
+    throw RuntimeWarning(fillTemplate(commandFailure(status, 0).message(), portName));
 }
 
 void checkHostName(const std::wstring& hostName) {
