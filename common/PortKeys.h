@@ -3,11 +3,16 @@
 // exactly these.
 #pragma once
 
+#include <string>
+
 // Where a spooler keeps the registry root of this monitor, below HKEY_LOCAL_MACHINE.
 constexpr const wchar_t* kMonitorRootPath = L"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Prentova Port Monitor";
 
 // The key below the monitor's root that holds one key per port.
 constexpr const wchar_t* kPortsKey = L"Ports";
+
+// A port's key, below the monitor's root.
+inline std::wstring portKeyPath(const std::wstring& portName) { return std::wstring(kPortsKey) + L"\\" + portName; }
 
 // Value names of a port key.
 namespace portvalue {

@@ -27,8 +27,9 @@ constexpr StringValue kStringValues[] = {
     {portvalue::kRoom, &PortOptions::room},
 };
 
-std::wstring portKeyPath(const std::wstring& portName) {
-    return std::wstring(kMonitorRootPath) + L"\\" + kPortsKey + L"\\" + portName;
+// The port's key as the prompt program opens it, below HKEY_LOCAL_MACHINE.
+std::wstring machinePortKeyPath(const std::wstring& portName) {
+    return std::wstring(kMonitorRootPath) + L"\\" + portKeyPath(portName);
 }
 
 DWORD storedDword(const std::vector<BYTE>& bytes) {
@@ -39,7 +40,7 @@ DWORD storedDword(const std::vector<BYTE>& bytes) {
 
 }  // namespace
 
-PortOptionsKey::PortOptionsKey(const std::wstring& portName) : path_(portKeyPath(portName)) {
+PortOptionsKey::PortOptionsKey(const std::wstring& portName) : path_(machinePortKeyPath(portName)) {
     key_ = RegistryKey::open(HKEY_LOCAL_MACHINE, path_, KEY_READ | KEY_WRITE, &writeOpenStatus_);
     if (!key_) key_ = RegistryKey::open(HKEY_LOCAL_MACHINE, path_, KEY_READ);
 }

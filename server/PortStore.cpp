@@ -3,7 +3,6 @@
 #include "ErrorBuilders.h"
 #include "MonitorRegistryKey.h"
 
-std::wstring PortStore::portKeyPath(const std::wstring& portName) { return std::wstring(kPortsKey) + L"\\" + portName; }
 
 bool PortStore::isPortName(const std::wstring& portName) {
     return !portName.empty() && portName.find(L'\\') == std::wstring::npos;

@@ -34,7 +34,6 @@ public:
     // The names of all ports, creating "Ports" when it is missing.
     std::vector<std::wstring> listPorts() const;
 
-    static std::wstring portKeyPath(const std::wstring& portName);
     // Whether the name can be a port's: not empty and without a backslash.
     static bool isPortName(const std::wstring& portName);
 

@@ -15,7 +15,7 @@ const std::wstring& portOf(const XcvCall& call) { return call.arguments.first; }
 // A name that cannot be a port's would address the "Ports" key itself or a
 // key below another port; it is refused as the store refuses it to AddPort.
 void requirePortName(const std::wstring& name, const wchar_t* registryCall) {
-    if (!PortStore::isPortName(name)) throwRegistryError(registryCall, PortStore::portKeyPath(name), ERROR_INVALID_NAME);
+    if (!PortStore::isPortName(name)) throwRegistryError(registryCall, portKeyPath(name), ERROR_INVALID_NAME);
 }
 
 // Asks the spooler, not the store: a name that any monitor's port uses is taken.

@@ -21,7 +21,7 @@ protected:
     // Writes a value straight into the registry, below the port's key.
     void putValue(const std::wstring& port, const std::wstring& name, DWORD type, const void* data, DWORD size) {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(monitor_.root(), PortStore::portKeyPath(port).c_str(), 0, nullptr, 0,
+        ASSERT_EQ(RegCreateKeyExW(monitor_.root(), portKeyPath(port).c_str(), 0, nullptr, 0,
                                   KEY_ALL_ACCESS, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         ASSERT_EQ(RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);

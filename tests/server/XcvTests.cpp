@@ -109,7 +109,7 @@ TEST_F(XcvCommandsTest, WithoutAdministratorAccessNoCommandTouchesAnything) {
     }
     EXPECT_EQ(reader.send(L"NoSuchCommand", L"").status, static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(ports(), std::vector<std::wstring>{L"P1"}) << "neither DeletePort nor AddPort ran";
-    EXPECT_EQ(valueCount(PortStore::portKeyPath(L"P1")), 0u) << "no Set command ran";
+    EXPECT_EQ(valueCount(portKeyPath(L"P1")), 0u) << "no Set command ran";
     EXPECT_TRUE(log_.events().empty());
 }
 
@@ -159,7 +159,7 @@ TEST_F(XcvCommandsTest, AMegabyteOfInputIsReadWholeAndAnswersWhatTheStoreReads) 
     const std::wstring longValue(512 * 1024 - 8, L'x');
     set(L"SetJobAttributes", inputOf(L"P1\\" + longValue));
     DWORD size = 0;
-    EXPECT_EQ(RegGetValueW(registry_.root(), PortStore::portKeyPath(L"P1").c_str(), L"Attr", RRF_RT_REG_SZ, nullptr,
+    EXPECT_EQ(RegGetValueW(registry_.root(), portKeyPath(L"P1").c_str(), L"Attr", RRF_RT_REG_SZ, nullptr,
                            nullptr, &size),
               ERROR_SUCCESS);
     EXPECT_EQ(size, (longValue.size() + 1) * sizeof(wchar_t));
@@ -260,7 +260,7 @@ TEST_F(XcvCommandsTest, NamesThatCannotBePortsAreRefusedByEveryCommandThatAddres
         EXPECT_EQ(reply.lastError, static_cast<DWORD>(ERROR_INVALID_NAME));
     }
     EXPECT_EQ(log_.events().size(), 3u);
-    EXPECT_EQ(valueCount(PortStore::portKeyPath(L"P1\\sub")), kSentinel) << "no key below a port";
+    EXPECT_EQ(valueCount(portKeyPath(L"P1\\sub")), kSentinel) << "no key below a port";
     // An empty name would address the container of all ports itself.
     for (const wchar_t* command : {L"SetHostName", L"SetPromptFlag", L"GetHostName", L"GetPropmtFlag", L"DeletePort"})
         EXPECT_EQ(channel_.send(command, L"\\value", 64).status, static_cast<DWORD>(ERROR_INVALID_NAME)) << command;
@@ -456,7 +456,7 @@ TEST(XcvRandomised, EveryCallReturnsStaysInItsBufferAndAddsOnlyWhatAddPortAdds) 
     EXPECT_EQ(values, 0u);
     for (const std::wstring& port : ports) {
         HKEY key = nullptr;
-        ASSERT_EQ(RegOpenKeyExW(registry.root(), PortStore::portKeyPath(port).c_str(), 0, KEY_READ, &key), 0);
+        ASSERT_EQ(RegOpenKeyExW(registry.root(), portKeyPath(port).c_str(), 0, KEY_READ, &key), 0);
         DWORD nested = kSentinel;
         RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &nested, nullptr, nullptr, nullptr, nullptr, nullptr,
                          nullptr, nullptr);
