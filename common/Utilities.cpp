@@ -31,7 +31,8 @@ bool Utilities::startModule(const wchar_t* eventSource) {
 
     registerEventSource(eventSource);
     module::setHelpFilePath(helpFilePath());
-    DisableThreadLibraryCalls(module::instanceHandle());
+    // Thread notifications stay on: the threading library of the C++
+    // runtime frees a spooler thread's state when it is told the thread ends.
     return true;
 }
 

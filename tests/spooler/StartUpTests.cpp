@@ -2,9 +2,12 @@
 // program of its own so that nothing else has loaded the monitor or its
 // resource library before.
 #include "MappedImages.h"
+#include "ResourceCounts.h"
 #include "TestPaths.h"
 
 #include <windows.h>
+#include <winspool.h>
+#include <winsplp.h>
 
 #include <gtest/gtest.h>
 
@@ -50,6 +53,47 @@ TEST(MonitorStartUp, RewritesTheEventSourceAndStopsWithoutTheEnglishLibrary) {
     EXPECT_EQ(withoutResources, nullptr);
     EXPECT_NE(error, 0u);
     if (withoutResources) FreeLibrary(withoutResources);
+}
+
+// A spooler may load a library, use it and unload it again for every call
+// (Wine's does so with the monitor; Windows' client side with the UI
+// library). Every load must take back what it took: the C++ runtime linked
+// into the libraries keeps per-thread state, a thread-local slot and an
+// exception pool, and the process ran out of slots after about a thousand
+// loads.
+TEST(MonitorStartUp, LoadedAndUnloadedAgainAndAgainTheLibrariesLeaveNothingBehind) {
+    constexpr int kLoads = 1200;  // more than a process has thread-local slots
+    constexpr size_t kHandleGrowth = 2;
+    constexpr size_t kByteGrowth = 1024 * 1024;
+    // Wine's spooler client library keeps a mutex of every load of its own.
+    HMODULE spoolerClient = LoadLibraryW(L"winspool.drv");
+    for (const wchar_t* name : {L"QRXServerDll.dll", L"QRXUIDll.dll"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+        const std::wstring path = qrxtest::systemFilePath(name);
+        const auto cycle = [&] {
+            HMODULE library = LoadLibraryW(path.c_str());
+            if (!library) return false;
+            using Initialize = LPMONITOR2(WINAPI*)(PMONITORINIT, PHANDLE);
+            if (auto initialize = reinterpret_cast<Initialize>(GetProcAddress(library, "InitializePrintMonitor2"))) {
+                MONITORINIT init{};
+                HANDLE monitor = nullptr;
+                if (LPMONITOR2 table = initialize(&init, &monitor)) table->pfnShutdown(monitor);
+            }
+            return FreeLibrary(library) != FALSE;
+        };
+        ASSERT_TRUE(cycle()) << GetLastError();
+        const ResourceCounts before = takeCounts();
+        int loads = 1;
+        while (loads < kLoads && cycle()) ++loads;
+        const ResourceCounts after = takeCounts();
+        EXPECT_EQ(loads, kLoads);
+        EXPECT_LE(after.handles, before.handles + kHandleGrowth);
+        EXPECT_LE(after.privateBytes, before.privateBytes + kByteGrowth);
+        const DWORD slot = TlsAlloc();
+        EXPECT_NE(slot, TLS_OUT_OF_INDEXES);
+        TlsFree(slot);
+    }
+    FreeLibrary(spoolerClient);
 }
 
 }  // namespace

@@ -120,8 +120,8 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, limit, condition);
     }
-    size_t jobCount() const { return jobs_.size(); }
-    size_t recordCount() const { return records_.size(); }
+    size_t jobCount() const { return jobCount_; }
+    size_t recordCount() const { return recordCount_; }
     size_t active() const { return active_; }
 
     // ConversationHost
@@ -139,9 +139,11 @@ public:
     bool strictQueues() const override { return options_.strictQueues; }
     JobSpool& spool() override { return spool_; }
     void jobReceived(const ReceivedJob& job) override {
+        if (options_.onJob) options_.onJob(job);
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            jobs_.push_back(job);
+            ++jobCount_;
+            if (options_.keepRecords) jobs_.push_back(job);
         }
         changed_.notify_all();
     }
@@ -222,7 +224,8 @@ private:
         record.number = number;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            records_.push_back(std::move(record));
+            ++recordCount_;
+            if (options_.keepRecords) records_.push_back(std::move(record));
         }
         finished();
     }
@@ -250,6 +253,8 @@ private:
     std::optional<FaultPlan> plan_;
     std::vector<ReceivedJob> jobs_;
     std::vector<ConnectionRecord> records_;
+    size_t jobCount_ = 0;
+    size_t recordCount_ = 0;
     size_t active_ = 0;
     std::mutex logMutex_;
 };

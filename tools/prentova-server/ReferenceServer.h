@@ -28,6 +28,12 @@ struct ServerOptions {
     bool strictQueues = false;          // refuse queues not in printers with VAV001E
     size_t maxConnections = 8;          // served at the same time; more wait in the backlog
     size_t keepWireBytes = 64 * 1024;   // per direction and connection, for connections()
+    // Whether jobs() and connections() keep a record of every job and
+    // connection; a long run that only counts them turns this off.
+    bool keepRecords = true;
+    // Called for every accepted job, from the connection's thread, before
+    // the job is counted; what it uses must outlive the server.
+    std::function<void(const ReceivedJob&)> onJob;
     // Longest wait for bytes the client owes (zero: none). Silence that a
     // fault plan asks for is not limited.
     std::chrono::milliseconds idleLimit{std::chrono::minutes(5)};

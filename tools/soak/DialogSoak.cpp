@@ -1,0 +1,214 @@
+#include "DialogSoak.h"
+
+#include "InstalledMonitorHeld.h"
+#include "ModuleState.h"
+#include "PortKeys.h"
+#include "ReferenceServer.h"
+#include "RegistryKey.h"
+#include "ResourceIds.h"
+#include "WindowDriver.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <winspool.h>
+#include <winsplp.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using qrxtest::WindowDriver;
+
+constexpr wchar_t kPortName[] = L"QRXSOAKUI:";
+constexpr wchar_t kConfigureCaption[] = L"Prentova Port Configuration";
+constexpr wchar_t kBoxCaption[] = L"Prentova Port Monitor";
+constexpr size_t kWarmUpRuns = 3;
+
+// The installed UI library, loaded as the spooler loads it, and its table.
+class UILibrary {
+public:
+    UILibrary() {
+        wchar_t system[MAX_PATH] = {};
+        GetSystemDirectoryW(system, MAX_PATH);
+        library_ = LoadLibraryW((std::wstring(system) + L"\\QRXUIDll.dll").c_str());
+        using Initialize = PMONITORUI(WINAPI*)();
+        auto initialize =
+            library_ ? reinterpret_cast<Initialize>(GetProcAddress(library_, "InitializePrintMonitorUI")) : nullptr;
+        table_ = initialize ? initialize() : nullptr;
+    }
+    ~UILibrary() {
+        if (library_) FreeLibrary(library_);
+    }
+    UILibrary(const UILibrary&) = delete;
+    UILibrary& operator=(const UILibrary&) = delete;
+    bool loaded() const { return table_ != nullptr; }
+    void configure() const { table_->pfnConfigurePortUI(nullptr, nullptr, const_cast<LPWSTR>(kPortName)); }
+
+private:
+    HMODULE library_ = nullptr;
+    PMONITORUI table_ = nullptr;
+};
+
+// The port the dialog configures, stored where the spooler finds it.
+class SoakPort {
+public:
+    explicit SoakPort(unsigned short serverPort) {
+        auto key = RegistryKey::create(HKEY_LOCAL_MACHINE, path_, KEY_ALL_ACCESS);
+        key->setString(L"Host", L"127.0.0.1");
+        key->setString(L"Port", std::to_wstring(serverPort));
+        key->setString(L"Printer", L"PRT2");
+    }
+    ~SoakPort() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, path_.c_str()); }
+
+private:
+    std::wstring path_ = std::wstring(kMonitorRootPath) + L"\\" + portKeyPath(kPortName);
+};
+
+int rowCount(HWND dialog) {
+    return static_cast<int>(SendMessageW(GetDlgItem(dialog, IDC_CFG_PRINTER_LIST), LVM_GETITEMCOUNT, 0, 0));
+}
+
+// One thread for the whole run answers each dialog: a driver thread per
+// run would grow the process by itself.
+class DialogAnswerer {
+public:
+    explicit DialogAnswerer(DWORD dialogThread) : dialogThread_(dialogThread), thread_([this] { serve(); }) {}
+    ~DialogAnswerer() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            over_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    // Before the dialog thread opens the dialog of a run.
+    void expect(bool refused) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        refused_ = refused;
+        finished_ = false;
+        ++started_;
+        changed_.notify_all();
+    }
+    // After the dialog has returned; true when the run went as due.
+    bool finish() {
+        finished_ = true;
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return answered_ == started_; });
+        return lastAnswered_;
+    }
+
+private:
+    void serve() {
+        for (;;) {
+            bool refused;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [&] { return over_ || started_ != answered_; });
+                if (over_) return;
+                refused = refused_;
+            }
+            bool answered = true;
+            try {
+                answer(refused);
+            } catch (const std::exception&) {
+                answered = false;
+                closeWhatIsLeft();
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                lastAnswered_ = answered;
+                ++answered_;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    void answer(bool refused) {
+        WindowDriver driver(&finished_);
+        if (refused) driver.closeMessageBox(driver.waitForMessageBox(kBoxCaption));
+        HWND dialog = driver.waitForWindow(kConfigureCaption);
+        if (!refused) driver.waitUntil([&] { return rowCount(dialog) > 0; }, "the printer list");
+        driver.clickWithoutWaiting(dialog, IDCANCEL);
+        driver.waitUntilClosed(dialog);
+    }
+
+    static BOOL CALLBACK closeWindow(HWND window, LPARAM) { return PostMessageW(window, WM_CLOSE, 0, 0); }
+
+    void closeWhatIsLeft() {
+        while (!finished_) {
+            EnumThreadWindows(dialogThread_, closeWindow, 0);
+            Sleep(50);
+        }
+    }
+
+    DWORD dialogThread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool over_ = false;
+    bool refused_ = false;
+    std::atomic<bool> finished_{false};
+    size_t started_ = 0;
+    size_t answered_ = 0;
+    bool lastAnswered_ = true;
+    std::thread thread_;
+};
+
+INT_PTR CALLBACK plainDialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+// The configure dialog's template made into a window without the UI
+// library's code, drawn and destroyed.
+void showPlainDialog() {
+    HWND dialog = CreateDialogParamW(module::resources(), MAKEINTRESOURCEW(IDD_CONFIGURE_PORT), nullptr,
+                                     plainDialog, 0);
+    if (!dialog) return;
+    ShowWindow(dialog, SW_SHOW);
+    UpdateWindow(dialog);
+    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
+    DestroyWindow(dialog);
+    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
+}
+
+}  // namespace
+
+DialogSoakResult runDialogSoak(size_t runs) {
+    DialogSoakResult result;
+    refserver::ServerOptions options;
+    options.keepRecords = false;
+    options.keepWireBytes = 0;
+    options.printers = {{L"PRT1", L"Room 1", L"First"}, {L"PRT2", L"Room 2", L"Second"}, {L"PRT3", L"", L""}};
+    refserver::ReferenceServer server(options);
+    SoakPort port(server.port());
+    const InstalledMonitorHeld installedMonitor;
+    UILibrary library;
+    if (!library.loaded()) {
+        result.scriptFailures = runs;
+        return result;
+    }
+    DialogAnswerer answerer(GetCurrentThreadId());
+    for (size_t run = 0; run < kWarmUpRuns + runs; ++run) {
+        if (run == kWarmUpRuns) result.start = takeCounts();
+        const bool refused = run % 10 == 9;
+        if (refused)
+            server.setFaultPlan(refserver::FaultPlan::refuse(refserver::FaultStep::QueueQuery, "VAV0001E no list now"));
+        else
+            server.clearFaultPlan();
+        answerer.expect(refused);
+        library.configure();
+        const bool asDue = answerer.finish();
+        if (run < kWarmUpRuns) continue;
+        ++result.runs;
+        if (refused) ++result.refusedFetches;
+        if (!asDue) ++result.scriptFailures;
+    }
+    result.end = takeCounts();
+    for (size_t run = 0; run < kWarmUpRuns + runs; ++run) {
+        if (run == kWarmUpRuns) result.plainStart = takeCounts();
+        showPlainDialog();
+    }
+    result.plainEnd = takeCounts();
+    return result;
+}
