@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Tests of the build's signatures; the last line counts the checks.
 #   signing-tests.sh SOURCE_DIR TOOLCHAIN_FILE WORK UNSIGNED_PACKAGE SETUP_ACTIONS_DLL SHIPPED...
-# Makes a throwaway root and code-signing certificate with openssl, builds the
-# packages in WORK/build with that certificate, and verifies every shipped PE
-# file, the setup actions, the package and the files inside it against that
-# root with osslsigncode; a file changed after signing must fail. The build
+# Makes a throwaway root, a code-signing and a timestamping certificate with
+# openssl, starts a stand-in timestamp server (timestamp-server.py), builds
+# the packages in WORK/build with that certificate and server, and verifies
+# every shipped PE file, the setup actions, the package and the files inside
+# it against that root with osslsigncode, each with its timestamp; a file
+# changed after signing must fail. The build
 # that runs this test (made without a certificate) must have no signatures:
 # its package, its setup actions and its shipped files (SHIPPED as
 # FOLDER=PATH, as the package tests take them).
@@ -17,9 +19,13 @@ passed=0 failed=0
 check() { if "${@:2}"; then passed=$((passed + 1)); else failed=$((failed + 1)) && echo "FAILED: $1"; fi; }
 not() { ! "$@"; }
 
-verifies() { osslsigncode verify -CAfile "$work/certificates/root.crt" -in "$1" >"$work/verify.log" 2>&1; }
+verifies() {
+  osslsigncode verify -CAfile "$work/certificates/root.crt" -TSA-CAfile "$work/certificates/root.crt" -in "$1" \
+    >"$work/verify.log" 2>&1
+}
 signed_by_throwaway() {
-  verifies "$1" && grep -q "Subject: /CN=Prentova Throwaway Code Signing" "$work/verify.log"
+  verifies "$1" && grep -q "Subject: /CN=Prentova Throwaway Code Signing" "$work/verify.log" &&
+    grep -q "Timestamp Server Signature verification: ok" "$work/verify.log"
 }
 # Verification fails because the file's digest is no longer the signed one.
 digest_mismatch() { ! verifies "$1" && grep -q "MISMATCH" "$work/verify.log"; }
@@ -37,27 +43,45 @@ pe_files() {
 rm -rf "$work" && mkdir -p "$work/certificates"
 certificates=$work/certificates
 password=$(openssl rand -hex 16)
+# issue NAME SUBJECT KEY_USAGE EXTENDED_KEY_USAGE: NAME.key and NAME.crt, a
+# certificate of the throwaway root for that use.
+issue() {
+  openssl req -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" -subj "/CN=$2" &&
+    printf '%s\n' "basicConstraints=critical,CA:FALSE" "keyUsage=critical,$3" "extendedKeyUsage=$4" >"$1.ext" &&
+    openssl x509 -req -in "$1.csr" -CA root.crt -CAkey root.key -CAcreateserial -days 2 -extfile "$1.ext" \
+      -out "$1.crt"
+}
 (
   cd "$certificates" &&
     openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.crt -days 2 \
       -subj "/CN=Prentova Throwaway Test Root" -addext "basicConstraints=critical,CA:TRUE" \
       -addext "keyUsage=critical,keyCertSign,cRLSign" &&
-    openssl req -newkey rsa:2048 -nodes -keyout signing.key -out signing.csr \
-      -subj "/CN=Prentova Throwaway Code Signing" &&
-    printf '%s\n' "basicConstraints=critical,CA:FALSE" "keyUsage=critical,digitalSignature" \
-      "extendedKeyUsage=codeSigning" >signing.ext &&
-    openssl x509 -req -in signing.csr -CA root.crt -CAkey root.key -CAcreateserial -days 2 \
-      -extfile signing.ext -out signing.crt &&
+    issue signing "Prentova Throwaway Code Signing" digitalSignature codeSigning &&
     openssl pkcs12 -export -inkey signing.key -in signing.crt -certfile root.crt -out signing.pfx \
-      -passout "pass:$password"
+      -passout "pass:$password" &&
+    issue timestamping "Prentova Throwaway Timestamps" digitalSignature,nonRepudiation critical,timeStamping &&
+    printf '%s\n' "[ tsa ]" "default_tsa = throwaway" "[ throwaway ]" "serial = $certificates/timestamp.serial" \
+      "crypto_device = builtin" "signer_digest = sha256" "default_policy = 1.2.3.4.1" \
+      "digests = sha256, sha384, sha512, sha1" "accuracy = secs:1" "ess_cert_id_alg = sha256" >timestamping.cnf
 ) >"$work/certificates.log" 2>&1
-check "openssl makes the throwaway certificates" test -s "$certificates/signing.pfx"
+check "openssl makes the throwaway certificates" test -s "$certificates/timestamping.cnf"
+
+timestamp_server_pid=
+trap '[ -n "$timestamp_server_pid" ] && kill "$timestamp_server_pid" 2>/dev/null' EXIT
+coproc timestamp_server {
+  exec python3 "$(dirname "${BASH_SOURCE[0]}")/timestamp-server.py" "$certificates/timestamping.cnf" \
+    "$certificates/timestamping.key" "$certificates/timestamping.crt" 2>"$work/timestamp-server.log"
+}
+timestamp_server_pid=$timestamp_server_PID
+read -r -t 20 timestamp_port <&"${timestamp_server[0]}"
+check "the stand-in timestamp server listens" test -n "${timestamp_port:-}"
 
 echo "== a signed build"
 build=$work/build
 start=$SECONDS
 cmake -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQRX_BUILD_TESTS=OFF \
-  -DQRX_SIGN_PFX="$certificates/signing.pfx" >"$work/configure.log" 2>&1
+  -DQRX_SIGN_PFX="$certificates/signing.pfx" -DQRX_SIGN_TIMESTAMP_URL="http://127.0.0.1:${timestamp_port:-1}" \
+  >"$work/configure.log" 2>&1
 check "the signed build configures" test $? -eq 0
 QRX_SIGN_PASSWORD=$password cmake --build "$build" --target qrx_package -j 2 >"$work/build.log" 2>&1
 check "the signed build builds its package" test $? -eq 0
