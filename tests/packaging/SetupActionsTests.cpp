@@ -231,14 +231,8 @@ TEST_F(SetupActions, RollingBackARemovalRestoresTheMonitorWithEveryPortAndValue)
     second.set(portvalue::kPrinter, L"PRT2");
     second.set(portvalue::kAttributes, L"copies=2 [draft] 100%");
     second.set(portvalue::kShow, DWORD(1));
-    const std::vector<const StoredPort*> ports = {&first, &second};
-    const std::vector<const wchar_t*> names = {portvalue::kHost,    portvalue::kPort,       portvalue::kPrinter,
-                                               portvalue::kUnattended, portvalue::kAddress, portvalue::kName,
-                                               portvalue::kShow,    portvalue::kAttributes};
-    std::vector<std::optional<StoredValue>> stored;
-    for (const StoredPort* port : ports)
-        for (const wchar_t* name : names) stored.push_back(port->raw(name));
     const std::wstring keyBefore = monitorKeyText();
+    ASSERT_NE(keyBefore.find(L"[Ports\\QRXROLL2:]\nAttr=1:"), std::wstring::npos);
 
     EXPECT_EQ(run("SaveMonitorForRollback"), UINT(ERROR_SUCCESS));
     const std::wstring saved = property(L"RollbackUnregisterMonitor");
@@ -252,11 +246,10 @@ TEST_F(SetupActions, RollingBackARemovalRestoresTheMonitorWithEveryPortAndValue)
     EXPECT_EQ(run("RollbackUnregisterMonitor"), UINT(ERROR_SUCCESS));
     EXPECT_TRUE(monitorListed());
     const auto listed = monitorPorts();
-    for (const StoredPort* port : ports)
+    for (const StoredPort* port : {&first, &second})
         EXPECT_NE(std::find(listed.begin(), listed.end(), port->name()), listed.end()) << port->name();
-    size_t at = 0;
-    for (const StoredPort* port : ports)
-        for (const wchar_t* name : names) EXPECT_EQ(port->raw(name), stored[at++]) << port->name() << L" " << name;
+    // The text of the whole key, with every value's type and bytes (the tree's
+    // own test checks that text against the values themselves).
     EXPECT_EQ(monitorKeyText(), keyBefore);
 }
 
