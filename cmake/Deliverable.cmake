@@ -1,5 +1,6 @@
 # qrx_deliverable(<target> <file name>): puts a shared library or program
-# under its shipped file name into the deliverables folder.
+# under its shipped file name into the deliverables folder, signed when the
+# build signs (cmake/Signing.cmake).
 function(qrx_deliverable target file_name)
   get_filename_component(base ${file_name} NAME_WE)
   get_filename_component(ext ${file_name} EXT)
@@ -8,6 +9,7 @@ function(qrx_deliverable target file_name)
     OUTPUT_NAME ${base}
     SUFFIX ${ext}
     RUNTIME_OUTPUT_DIRECTORY ${QRX_DELIVERABLES_DIR})
+  qrx_sign(${target})
 endfunction()
 
 # qrx_stdcall_suffix(<variable> <argument bytes>): the decoration the x86

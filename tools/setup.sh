@@ -22,6 +22,7 @@ packages=(
   xvfb xauth x11-apps imagemagick
   fp-utils
   wixl msitools
+  osslsigncode openssl python3
 )
 # Wine's 32-bit loader, for the x86 suite only: it must match the 64-bit
 # packages' versions exactly, so a mirror caught mid-sync (an i386 index that

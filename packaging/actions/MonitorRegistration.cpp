@@ -1,7 +1,8 @@
 #include "MonitorRegistration.h"
 
-#include "RuntimeError.h"
-#include "SystemErrorText.h"
+#include "FailedCall.h"
+#include "PortKeys.h"
+#include "RegistryTree.h"
 
 #include <windows.h>
 #include <winspool.h>
@@ -9,13 +10,6 @@
 #include <set>
 
 namespace {
-
-// "<what> failed (<call>, error <code>): <the system's text>"
-[[noreturn]] void throwFailed(const std::wstring& what, const wchar_t* call, DWORD code) {
-    std::wstring text = systemErrorText(code);
-    text.erase(text.find_last_not_of(L"\r\n ") + 1);
-    throw RuntimeError(what + L" failed (" + call + L", error " + std::to_wstring(code) + L"): " + text, code);
-}
 
 constexpr const wchar_t* kAsking = L"Asking the spooler for the printers on the monitor's ports";
 
@@ -89,6 +83,18 @@ bool remove() {
     if (GetLastError() == ERROR_UNKNOWN_PRINT_MONITOR) return false;
     throwFailed(L"Removing the registration of the monitor \"" + std::wstring(kMonitorName) + L"\"", L"DeleteMonitorW",
                 GetLastError());
+}
+
+std::wstring savedState() {
+    auto tree = RegistryTree::read(HKEY_LOCAL_MACHINE, kMonitorRootPath);
+    return tree ? tree->text() : L"";
+}
+
+void restore(const std::wstring& saved) {
+    if (saved.empty()) return;
+    const RegistryTree tree = RegistryTree::fromText(saved);
+    add();
+    tree.write(HKEY_LOCAL_MACHINE, kMonitorRootPath);
 }
 
 std::vector<std::wstring> printersOnItsPorts() {

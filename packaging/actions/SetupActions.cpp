@@ -1,17 +1,27 @@
 // The custom actions of the installer packages, called by Windows Installer
 // with the session's handle:
-//   CheckRemoval       immediate, first thing in a removal, before anything
-//                      changes. When the removal is part of an upgrade (a
-//                      newer product of the same family is installed, or
-//                      Windows Installer says so) it sets QrxKeepMonitor, so
-//                      that the registration and the ports stay. Otherwise it
-//                      refuses, with the package's QrxRemovalRefused text,
-//                      while a printer prints to a port of the monitor.
-//   UnregisterMonitor  deferred, as the system, first in a removal without
-//                      QrxKeepMonitor: removes the registration, and with it
-//                      the ports.
-//   RegisterMonitor    deferred, as the system, after the files are in place:
-//                      registers the monitor with the spooler.
+//   CheckRemoval        immediate, first thing in a removal, before anything
+//                       changes. When the removal is part of an upgrade (another
+//                       product of the same family is installed, or Windows
+//                       Installer says so) it sets QrxKeepMonitor, so that the
+//                       registration and the ports stay. Otherwise it refuses,
+//                       with the package's QrxRemovalRefused text, while a
+//                       printer prints to a port of the monitor.
+//   SaveMonitorForRollback
+//                       immediate, in a removal without QrxKeepMonitor: puts the
+//                       monitor's key with every port and setting into the data
+//                       of RollbackUnregisterMonitor.
+//   UnregisterMonitor   deferred, as the system, first in a removal without
+//                       QrxKeepMonitor: removes the registration, and with it
+//                       the ports.
+//   RollbackUnregisterMonitor
+//                       its rollback: registers the monitor again and writes
+//                       back the saved ports and settings.
+//   RegisterMonitor     deferred, as the system, after the files are in place:
+//                       registers the monitor with the spooler.
+//   RollbackRegisterMonitor
+//                       its rollback, scheduled only when the monitor was not
+//                       registered before: removes the registration again.
 // Under Wine the removal of the older product in an upgrade runs without
 // UPGRADINGPRODUCTCODE, and only after the newer one is installed does it
 // tell an upgrade from a removal: the packages remove the older product
@@ -126,9 +136,34 @@ extern "C" UINT __stdcall UnregisterMonitor(MSIHANDLE handle) {
     });
 }
 
+extern "C" UINT __stdcall SaveMonitorForRollback(MSIHANDLE handle) {
+    return run(handle, [](const InstallSession& session) -> std::wstring {
+        const std::wstring saved = monitorRegistration::savedState();
+        session.setProperty(L"RollbackUnregisterMonitor", saved);
+        return saved.empty() ? L"the monitor is not registered: a rollback has nothing to restore"
+                             : L"saved the monitor's ports and their settings for a rollback";
+    });
+}
+
+extern "C" UINT __stdcall RollbackUnregisterMonitor(MSIHANDLE handle) {
+    return run(handle, [](const InstallSession& session) -> std::wstring {
+        const std::wstring saved = session.property(L"CustomActionData");
+        monitorRegistration::restore(saved);
+        return saved.empty() ? L"nothing was saved to restore"
+                             : L"registered the monitor again with its ports and their settings";
+    });
+}
+
 extern "C" UINT __stdcall RegisterMonitor(MSIHANDLE handle) {
     return run(handle, [](const InstallSession&) -> std::wstring {
         return monitorRegistration::add() ? L"registered the monitor with the spooler"
                                           : L"the monitor was registered with the spooler already";
+    });
+}
+
+extern "C" UINT __stdcall RollbackRegisterMonitor(MSIHANDLE handle) {
+    return run(handle, [](const InstallSession&) -> std::wstring {
+        return monitorRegistration::remove() ? L"removed the monitor's registration again"
+                                             : L"the monitor was not registered with the spooler";
     });
 }

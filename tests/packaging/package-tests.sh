@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Tests of the installer packages; the last line counts the checks.
-#   package-tests.sh tables PACKAGE ARCH SETUP_ACTIONS_DLL SHIPPED...
-#     the package's tables as msiinfo reads them, and its files as built.
-#   package-tests.sh lifecycle PACKAGE NEWER_PACKAGE PREFIX WINEARCH TOOLS_DIR SHIPPED...
-#     install, use, refused removal, upgrade and removal with msiexec /qn, in
-#     a Wine prefix made afresh at PREFIX, every Wine program under a time limit.
+#   package-tests.sh tables PACKAGE REBUILT_PACKAGE ARCH SETUP_ACTIONS_DLL SHIPPED...
+#     the package's tables as msiinfo reads them, and its files as built;
+#     REBUILT_PACKAGE is another build of the same version.
+#   package-tests.sh lifecycle PACKAGE REBUILT_PACKAGE NEWER_PACKAGE PREFIX WINEARCH TOOLS_DIR SHIPPED...
+#     install, use, refused removal, another build of the same version over
+#     the first, repair, upgrade and removal with msiexec /qn, in a Wine
+#     prefix made afresh at PREFIX, every Wine program under a time limit.
 #   package-tests.sh refused-on-64bit PACKAGE PREFIX
 #     the x86 package refuses to install in a fresh 64-bit prefix.
 # SHIPPED: the shipped files as FOLDER=PATH, FOLDER being SYSTEM or HELP.
@@ -24,14 +26,17 @@ has_line() { tr -d '\r' | grep -qxE -- "$1"; }
 has_text() { tr -d '\r' | grep -qF -- "$1"; }
 not() { ! "$@"; }
 
+# package_property PACKAGE NAME: the value of a row of the package's Property table.
+package_property() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v name="$2" '$1 == name { print $2 }'; }
+
 # --- tables -----------------------------------------------------------------
 
 tables() {
-  local package=$1 arch=$2 actions=$3
-  shift 3
-  local system_folder=System64Folder program_files=ProgramFiles64Folder bits=256 template='x64;1033'
+  local package=$1 rebuilt=$2 arch=$3 actions=$4
+  shift 4
+  local system_folder=System64Folder program_files=ProgramFiles64Folder bits=256 template='x64;1033' search=18
   if [ "$arch" = x86 ]; then
-    system_folder=SystemFolder program_files=ProgramFilesFolder bits=0 template='Intel;1033'
+    system_folder=SystemFolder program_files=ProgramFilesFolder bits=0 template='Intel;1033' search=2
   fi
   local event_key='SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Prentova Port Monitor'
   local tab=$'\t'
@@ -43,6 +48,7 @@ tables() {
     "Property|UpgradeCode${tab}\{ABE3596C-6CB0-45C0-98B9-705003E98A0E\}"
     "Property|ALLUSERS${tab}1"
     "Property|REINSTALLMODE${tab}amus"
+    "Property|MsiHiddenProperties${tab}RollbackUnregisterMonitor"
     "Property|QrxRemovalRefused${tab}The Prentova Port Monitor cannot be removed while printers print to its ports: \[1\]\. .*Nothing was removed\."
     "Directory|VendorFolder${tab}${program_files}${tab}Velmora"
     "Directory|INSTALLDIR${tab}VendorFolder${tab}Prentova Port Monitor"
@@ -58,14 +64,23 @@ tables() {
     "Registry|reg[0-9A-F]+${tab}2${tab}${event_key} UI${tab}EventMessageFile${tab}#%%SystemRoot%\\\\System32\\\\QRX_EVENT_RU1033RI\.DLL${tab}UIEventSource"
     "Registry|reg[0-9A-F]+${tab}2${tab}${event_key} UI${tab}TypesSupported${tab}#7${tab}UIEventSource"
     "CustomAction|CheckRemoval${tab}1${tab}SetupActions${tab}CheckRemoval${tab}"
+    "CustomAction|SaveMonitorForRollback${tab}1${tab}SetupActions${tab}SaveMonitorForRollback${tab}"
+    "CustomAction|RollbackUnregisterMonitor${tab}3329${tab}SetupActions${tab}RollbackUnregisterMonitor${tab}"
     "CustomAction|UnregisterMonitor${tab}3073${tab}SetupActions${tab}UnregisterMonitor${tab}"
+    "CustomAction|RollbackRegisterMonitor${tab}3329${tab}SetupActions${tab}RollbackRegisterMonitor${tab}"
     "CustomAction|RegisterMonitor${tab}3073${tab}SetupActions${tab}RegisterMonitor${tab}"
     "InstallExecuteSequence|CheckRemoval${tab}REMOVE~=\"ALL\"${tab}[0-9]+"
+    "InstallExecuteSequence|SaveMonitorForRollback${tab}REMOVE~=\"ALL\" AND NOT QrxKeepMonitor${tab}[0-9]+"
+    "InstallExecuteSequence|RollbackUnregisterMonitor${tab}REMOVE~=\"ALL\" AND NOT QrxKeepMonitor${tab}[0-9]+"
     "InstallExecuteSequence|UnregisterMonitor${tab}REMOVE~=\"ALL\" AND NOT QrxKeepMonitor${tab}[0-9]+"
+    "InstallExecuteSequence|RollbackRegisterMonitor${tab}NOT REMOVE~=\"ALL\" AND NOT QRXMONITORREGISTERED${tab}[0-9]+"
     "InstallExecuteSequence|RegisterMonitor${tab}NOT REMOVE~=\"ALL\"${tab}[0-9]+"
+    "AppSearch|QRXMONITORREGISTERED${tab}MonitorDriver"
+    "RegLocator|MonitorDriver${tab}2${tab}SYSTEM\\\\CurrentControlSet\\\\Control\\\\Print\\\\Monitors\\\\Prentova Port Monitor${tab}Driver${tab}${search}"
     "InstallExecuteSequence|RemoveExistingProducts${tab}${tab}[0-9]+"
     "LaunchCondition|NOT WIX_DOWNGRADE_DETECTED${tab}A newer version of the Prentova Port Monitor is installed already\."
-    "Upgrade|\{ABE3596C-6CB0-45C0-98B9-705003E98A0E\}${tab}${tab}3\.0\.0\.0${tab}${tab}1${tab}${tab}WIX_UPGRADE_DETECTED"
+    "Upgrade|\{ABE3596C-6CB0-45C0-98B9-705003E98A0E\}${tab}${tab}3\.0\.0\.0${tab}${tab}513${tab}${tab}WIX_UPGRADE_DETECTED"
+    "Upgrade|\{ABE3596C-6CB0-45C0-98B9-705003E98A0E\}${tab}3\.0\.0\.0${tab}${tab}${tab}2${tab}${tab}WIX_DOWNGRADE_DETECTED"
   )
   if [ "$arch" = x86 ]; then
     expected+=("LaunchCondition|NOT VersionNT64${tab}This package is for 32-bit Windows, .* install the x64 package, PrentovaPortMonitor-3\.0\.0\.0-x64\.msi\.")
@@ -88,14 +103,33 @@ tables() {
     not has_text VersionNT64 < <(msiinfo export "$package" LaunchCondition)
   check "the package's template is $template" has_line "Template:[[:space:]]+${template}" < <(msiinfo suminfo "$package")
 
-  # The order of the sequence: each pair is "earlier later".
+  # Another build of the same version is another product of the same family.
+  local property
+  for property in ProductCode UpgradeCode ProductVersion; do
+    check "another build has a $property" test -n "$(package_property "$rebuilt" $property)"
+  done
+  check "another build has another product code" \
+    test "$(package_property "$package" ProductCode)" != "$(package_property "$rebuilt" ProductCode)"
+  for property in UpgradeCode ProductVersion; do
+    check "another build has the same $property" \
+      test "$(package_property "$package" $property)" = "$(package_property "$rebuilt" $property)"
+  done
+
+  # The order of the sequence: each pair is "earlier later". A rollback
+  # action comes before its partner; the install's after the files, so that a
+  # rollback removes the registration before it takes the files away.
   local order=(
+    "AppSearch InstallInitialize"
     "CheckRemoval InstallInitialize"
+    "InstallInitialize SaveMonitorForRollback"
+    "SaveMonitorForRollback RollbackUnregisterMonitor"
+    "RollbackUnregisterMonitor UnregisterMonitor"
     "InstallInitialize UnregisterMonitor"
     "UnregisterMonitor RemoveRegistryValues"
     "UnregisterMonitor RemoveFiles"
-    "InstallFiles RegisterMonitor"
-    "WriteRegistryValues RegisterMonitor"
+    "InstallFiles RollbackRegisterMonitor"
+    "WriteRegistryValues RollbackRegisterMonitor"
+    "RollbackRegisterMonitor RegisterMonitor"
     "RegisterMonitor InstallFinalize"
     "InstallFinalize RemoveExistingProducts"
   )
@@ -143,11 +177,10 @@ run_msiexec() {
 reg_view() { [ "$WINEARCH" = win64 ] && echo /reg:64; }
 reg_query() { timeout 60 wine reg query "$@" $(reg_view) </dev/null 2>/dev/null | tr -d '\r'; }
 reg_absent() { ! timeout 60 wine reg query "$1" $(reg_view) </dev/null >/dev/null 2>&1; }
-product_code() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }'; }
 
 lifecycle() {
-  local package=$1 newer=$2 prefix=$3 arch=$4 tools=$5
-  shift 5
+  local package=$1 rebuilt=$2 newer=$3 prefix=$4 arch=$5 tools=$6
+  shift 6
   local shipped=("$@")
   local work=$prefix.work
   rm -rf "$work" && mkdir -p "$work/spool"
@@ -245,21 +278,35 @@ lifecycle() {
   check "the vendor key is still there" has_text "$installdir" < <(reg_query "$vendor_key" /v INSTALLDIR)
   check "a second document prints" print_document second
 
+  products_listed() { reg_query "$uninstall_key" /s | grep -c '^    DisplayName    REG_SZ    Prentova Port Monitor$'; }
+  # installs_over NEW OLD VERSION LOG: msiexec /i of the package NEW, with the
+  # product of the package OLD installed (the same package: a repair), leaves
+  # NEW's product alone installed, its files in place, the monitor registered
+  # and the port with every setting it had.
+  installs_over() {
+    local new=$1 old=$2 version=$3 log=$4 new_code old_code
+    new_code=$(package_property "$new" ProductCode) old_code=$(package_property "$old" ProductCode)
+    run_msiexec /i "$new" "$log"
+    check "msiexec /i /qn succeeds (exit $status)" test "$status" -eq 0
+    [ "$old_code" = "$new_code" ] || check "the product it replaces is gone" reg_absent "$uninstall_key\\$old_code"
+    check "its product is installed" has_line "    DisplayVersion    REG_SZ    ${version//./\\.}" \
+      < <(reg_query "$uninstall_key\\$new_code" /v DisplayVersion)
+    check "one product is listed" test "$(products_listed)" -eq 1
+    check "the shipped files are installed" files_installed
+    check "the monitor is registered" monitor_listed
+    check "the port is still listed" port_listed
+    check "the port keeps its host" setting_is Host 127.0.0.1
+    check "the port keeps its port number" setting_is "LPD port" "$port"
+    check "the port keeps its queue" setting_is Printer PKGQ
+    check "the port keeps its separator-sheet name" setting_is Name "Package Tester"
+  }
+
+  echo "== another build of the same version, $(basename "$rebuilt"), over the first"
+  installs_over "$rebuilt" "$package" 3.0.0.0 "$work/rebuild.log"
+  echo "== the same package again: a repair"
+  installs_over "$rebuilt" "$rebuilt" 3.0.0.0 "$work/repair.log"
   echo "== upgrade to $(basename "$newer")"
-  local old_code new_code
-  old_code=$(product_code "$package") new_code=$(product_code "$newer")
-  run_msiexec /i "$newer" "$work/upgrade.log"
-  check "msiexec /i /qn of the newer package succeeds (exit $status)" test "$status" -eq 0
-  check "the older product is gone" reg_absent "$uninstall_key\\$old_code"
-  check "the newer product is installed" \
-    has_line '    DisplayVersion    REG_SZ    3\.0\.1\.0' < <(reg_query "$uninstall_key\\$new_code" /v DisplayVersion)
-  check "the shipped files are installed" files_installed
-  check "the monitor is registered" monitor_listed
-  check "the port is still listed" port_listed
-  check "the port keeps its host" setting_is Host 127.0.0.1
-  check "the port keeps its port number" setting_is "LPD port" "$port"
-  check "the port keeps its queue" setting_is Printer PKGQ
-  check "the port keeps its separator-sheet name" setting_is Name "Package Tester"
+  installs_over "$newer" "$rebuilt" 3.0.1.0 "$work/upgrade.log"
 
   echo "== removal"
   check "the printer is deleted" tool qrx-delete-printer "Package Test"
@@ -272,7 +319,7 @@ lifecycle() {
   check "the Server event source is gone" reg_absent "$event_key Server"
   check "the UI event source is gone" reg_absent "$event_key UI"
   check "the installation directory and its vendor folder are gone" test ! -e "$WINEPREFIX/drive_c/Program Files/Velmora"
-  check "the product is gone" reg_absent "$uninstall_key\\$new_code"
+  check "the product is gone" reg_absent "$uninstall_key\\$(package_property "$newer" ProductCode)"
 }
 
 refused_on_64bit() {

@@ -1,0 +1,9 @@
+// The error of a failed system call in the setup actions and qrx-install.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Throws RuntimeError "<what> failed (<call>, error <code>): <the system's text>".
+[[noreturn]] void throwFailed(const std::wstring& what, const wchar_t* call, DWORD code);
