@@ -55,10 +55,10 @@ int soakMonitor(const MonitorSoakPlan& plan) {
     std::printf("monitor soak: %zu jobs on %zu ports, %zu transceive commands, %zu EnumPorts calls\n", plan.jobs,
                 plan.ports, plan.xcvCommands, plan.enumPortsCalls);
     const DWORD started = GetTickCount();
-    const MonitorSoakResult result = runMonitorSoak(plan);
+    const MonitorSoakResult result = runMonitorSoak(plan, [](size_t checkpoint, const ResourceCounts& counts) {
+        printCounts(checkpoint == 0 ? "warmed up" : ("slice " + std::to_string(checkpoint)).c_str(), counts);
+    });
     std::printf("ran %.1f s\n", (GetTickCount() - started) / 1000.0);
-    for (size_t i = 0; i < result.checkpoints.size(); ++i)
-        printCounts(i == 0 ? "warmed up" : ("slice " + std::to_string(i)).c_str(), result.checkpoints[i]);
     std::printf("jobs printed %zu, failed on purpose %zu; transceive commands %zu; EnumPorts calls %zu\n",
                 result.jobsPrinted, result.jobsFailed, result.xcvCommands, result.enumPortsCalls);
     const ResourceCounts& first = result.checkpoints.front();
@@ -69,6 +69,8 @@ int soakMonitor(const MonitorSoakPlan& plan) {
     std::printf("  %-40s %12lld\n", "working set growth (bytes)", grown(first.workingSet, last.workingSet));
     met &= target("byte mismatches", static_cast<long long>(result.byteMismatches), 0);
     met &= target("jobs with another outcome than due", static_cast<long long>(result.wrongOutcomes), 0);
+    for (const auto& wrong : result.firstWrongOutcomes)
+        std::printf("    a job that met %s ended with %lu\n", wrong.fault, wrong.code);
     met &= target("jobs not deleted from the spooler", static_cast<long long>(result.jobsNotDeleted), 0);
     met &= target("transceive commands not as due", static_cast<long long>(result.xcvUnexpected), 0);
     met &= target("failed EnumPorts calls", static_cast<long long>(result.enumPortsFailures), 0);

@@ -125,6 +125,18 @@ struct JobCase {
     FaultStep step = FaultStep::JobCommand;
 };
 
+constexpr size_t kWrongOutcomesKept = 10;
+
+const char* faultName(const JobCase& jobCase) {
+    switch (jobCase.fault) {
+    case Fault::Refuse: return "refusal";
+    case Fault::CloseDuringData: return "close during the data";
+    case Fault::Silent: return "silence";
+    case Fault::Restart: return "restarted server";
+    default: return "no fault";
+    }
+}
+
 JobCase jobCaseFor(size_t job) {
     static const JobCase kFaults[] = {
         {Fault::Refuse, FaultStep::JobCommand},         {Fault::Refuse, FaultStep::ControlFileCommand},
@@ -221,7 +233,8 @@ private:
         }
         std::lock_guard<std::mutex> lock(resultMutex_);
         (code == ERROR_SUCCESS ? result_.jobsPrinted : result_.jobsFailed)++;
-        if (wrong) ++result_.wrongOutcomes;
+        if (wrong && ++result_.wrongOutcomes <= kWrongOutcomesKept)
+            result_.firstWrongOutcomes.push_back({faultName(jobCase), code});
         if (mismatch) ++result_.byteMismatches;
         if (jobCalls_.deleted(index_) != deletedBefore + 1) ++result_.jobsNotDeleted;
     }
@@ -423,7 +436,8 @@ Share shareOf(size_t total, size_t parts, size_t part) {
 
 }  // namespace
 
-MonitorSoakResult runMonitorSoak(const MonitorSoakPlan& plan) {
+MonitorSoakResult runMonitorSoak(const MonitorSoakPlan& plan,
+                                 const std::function<void(size_t, const ResourceCounts&)>& onCheckpoint) {
     MonitorSoakResult result;
     const InstalledMonitorHeld installedMonitor;
     std::mutex resultMutex;
@@ -465,6 +479,7 @@ MonitorSoakResult runMonitorSoak(const MonitorSoakPlan& plan) {
         for (int slice = 0; slice <= static_cast<int>(plan.slices); ++slice) {
             gate.run(slice);
             result.checkpoints.push_back(takeCounts());
+            onCheckpoint(result.checkpoints.size() - 1, result.checkpoints.back());
         }
     }
     return result;
