@@ -63,6 +63,11 @@ PortListing listSpoolerPorts(const wchar_t* serverName) {
 
 }  // namespace
 
+bool samePortName(const std::wstring& first, const std::wstring& second) {
+    return CompareStringOrdinal(first.c_str(), static_cast<int>(first.size()), second.c_str(),
+                                static_cast<int>(second.size()), TRUE) == CSTR_EQUAL;
+}
+
 std::vector<SpoolerPort> spoolerPorts(const wchar_t* serverName) {
     const PortListing listing = listSpoolerPorts(serverName);
     std::vector<SpoolerPort> ports;
@@ -79,6 +84,6 @@ bool spoolerHasPort(const std::wstring& portName) {
     const PortListing listing = listSpoolerPorts(nullptr);
     SetLastError(callersLastError);
     for (DWORD i = 0; i < listing.count; ++i)
-        if (lstrcmpW(listing.records()[i].pPortName, portName.c_str()) == 0) return true;
+        if (samePortName(listing.records()[i].pPortName, portName)) return true;
     return false;
 }
