@@ -176,8 +176,9 @@ private:
 void ConfigurePortDialog::showOptions() {
     readControlsIntoFields();
     try {
-        PortOptions options(settings_.portName);
-        queryOptions(channel_, options);
+        PortOptions before(settings_.portName);
+        queryOptions(channel_, before);
+        PortOptions options = before;
         bool confirmed = false;
         {
             // The options dialog has no owner; while it runs this dialog
@@ -186,7 +187,11 @@ void ConfigurePortDialog::showOptions() {
             QRXOptionsDialog dialog(options);
             confirmed = dialog.runModal() == IDOK;
         }
-        if (confirmed) updateOptions(channel_, options);
+        if (confirmed) {
+            PortChange change;
+            change.add(before, options);
+            change.send(channel_);
+        }
     } catch (const RuntimeError& error) {
         error.showMessage();
         error.reportEvent(EVENT_UI_SYSTEM_ERROR);
