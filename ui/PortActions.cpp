@@ -1,6 +1,7 @@
 #include "PortActions.h"
 
 #include "EventIds.h"
+#include "MessageBoxes.h"
 #include "ResourceIds.h"
 #include "ResourceStrings.h"
 
@@ -16,7 +17,10 @@ namespace {
 // becomes the last error: FALSE. The channel is closed by the steps
 // themselves on every other path.
 template <class Steps>
-BOOL runAction(Steps&& steps) {
+BOOL runAction(HWND owner, Steps&& steps) {
+    // The action's boxes belong to the window the spooler passed; its
+    // dialogs take them over while they run.
+    MessageBoxOwner boxes(owner);
     std::optional<XcvChannel> channel;
     try {
         return steps(channel);
@@ -46,7 +50,7 @@ bool runFlow(Steps&& steps) {
 }  // namespace
 
 BOOL addPort(PortDialogs& dialogs, const wchar_t* serverName, HWND owner, const std::wstring& monitorName) {
-    return runAction([&](std::optional<XcvChannel>& channel) -> BOOL {
+    return runAction(owner, [&](std::optional<XcvChannel>& channel) -> BOOL {
         channel.emplace(serverName, ChannelKind::Monitor, monitorName);
         std::optional<std::wstring> portName = dialogs.askNewPortName(owner, *channel);
         if (!portName) {
@@ -67,7 +71,7 @@ BOOL addPort(PortDialogs& dialogs, const wchar_t* serverName, HWND owner, const 
 }
 
 BOOL configurePort(PortDialogs& dialogs, const wchar_t* serverName, HWND owner, const std::wstring& portName) {
-    return runAction([&](std::optional<XcvChannel>& channel) -> BOOL {
+    return runAction(owner, [&](std::optional<XcvChannel>& channel) -> BOOL {
         channel.emplace(serverName, ChannelKind::Port, portName);
         // A failure has been shown by the flow, which left its code as the
         // last error; a cancelled configuration is no failure.
@@ -77,8 +81,8 @@ BOOL configurePort(PortDialogs& dialogs, const wchar_t* serverName, HWND owner, 
     });
 }
 
-BOOL deletePort(const wchar_t* serverName, const std::wstring& portName) {
-    return runAction([&](std::optional<XcvChannel>& channel) -> BOOL {
+BOOL deletePort(const wchar_t* serverName, HWND owner, const std::wstring& portName) {
+    return runAction(owner, [&](std::optional<XcvChannel>& channel) -> BOOL {
         channel.emplace(serverName, ChannelKind::Port, portName);
         bool deleted = deletePortFlow(*channel, portName);
         channel->close();

@@ -1,6 +1,8 @@
 // The add, configure and delete actions of the monitor UI and the two flows
 // they share. Each action opens its own channel and closes it on every path.
-// An action's own failure is shown, logged as the UI's system-error event and
+// Their message boxes belong to the window the spooler passed, or to the
+// dialog shown over it. An action's own failure is shown, logged as the UI's
+// system-error event and
 // becomes the last error with a FALSE result; a failure inside a flow is
 // shown only, sets the last error and makes the flow report failure.
 #pragma once
@@ -23,7 +25,7 @@ BOOL addPort(PortDialogs& dialogs, const wchar_t* serverName, HWND owner, const 
 // dialog cancelled, FALSE when the flow or the channel failed.
 BOOL configurePort(PortDialogs& dialogs, const wchar_t* serverName, HWND owner, const std::wstring& portName);
 // Deletes the port: the delete flow's outcome.
-BOOL deletePort(const wchar_t* serverName, const std::wstring& portName);
+BOOL deletePort(const wchar_t* serverName, HWND owner, const std::wstring& portName);
 
 enum class Configured { Yes, Cancelled, Failed };
 

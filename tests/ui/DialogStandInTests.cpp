@@ -83,4 +83,38 @@ TEST(ConfigurePortDialogOptions, AFailedOptionQueryIsShownAndLoggedAndTheDialogS
         << "nothing is written after a failed query";
 }
 
+// A box speaks for the dialog underneath: it is owned by it, and the dialog
+// takes no clicks (a second Get Printer List) until the box is closed.
+TEST(ConfigurePortDialogBoxes, BelongToTheDialogWhichTakesNoClicksMeanwhile) {
+    qrxtest::StandInSpooler spooler;
+    spooler.fault = qrxtest::StandInSpooler::Fault{L"GetPrinterList", WSAECONNREFUSED, 0};
+    qrxtest::RecordingEventLog log;
+    XcvChannel channel(nullptr, ChannelKind::Port, L"QRX9:");
+    PortSettings settings(L"QRX9:");
+    ConfigurePortDialog dialog(settings, channel, nullptr);
+    const struct {
+        const wchar_t* host;
+        std::wstring text;
+    } cases[] = {
+        {L"", L"VAV5004I Enter the host name of the Hostra system in Host Name."},
+        {L"127.0.0.1", systemErrorText(WSAECONNREFUSED)},
+    };
+    runScripted([&] { return dialog.runModal(); },
+                [&](WindowDriver& driver) {
+                    HWND configure = driver.waitForWindow(L"Prentova Port Configuration");
+                    for (const auto& c : cases) {
+                        driver.setText(configure, IDC_CFG_HOST_NAME, c.host);
+                        driver.clickWithoutWaiting(configure, IDC_CFG_GET_PRINTER_LIST);
+                        auto box = driver.waitForMessageBox(kBoxCaption);
+                        EXPECT_EQ(box.text, c.text);
+                        EXPECT_EQ(GetWindow(box.window, GW_OWNER), configure);
+                        EXPECT_FALSE(IsWindowEnabled(configure)) << "the dialog takes no clicks";
+                        driver.closeMessageBox(box);
+                        EXPECT_TRUE(IsWindowEnabled(configure));
+                    }
+                    driver.clickWithoutWaiting(configure, IDCANCEL);
+                    driver.waitUntilClosed(configure);
+                });
+}
+
 }  // namespace

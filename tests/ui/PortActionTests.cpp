@@ -112,17 +112,22 @@ TEST(PortActions, EachPathHasItsResultLastErrorMessagesAndClosesTheChannel) {
         dialogs.configureOk = c.dialogs != ConfigureCancelled;
 
         const wchar_t* server = L"\\\\print01";
-        const BOOL result = c.action == Action::Add ? actions::addPort(dialogs, server, nullptr, kMonitor)
-                            : c.action == Action::Configure ? actions::configurePort(dialogs, server, nullptr, L"P1:")
-                                                            : actions::deletePort(server, L"P1:");
+        const HWND spoolerWindow = reinterpret_cast<HWND>(0x3030);
+        const BOOL result =
+            c.action == Action::Add         ? actions::addPort(dialogs, server, spoolerWindow, kMonitor)
+            : c.action == Action::Configure ? actions::configurePort(dialogs, server, spoolerWindow, L"P1:")
+                                            : actions::deletePort(server, spoolerWindow, L"P1:");
         const DWORD lastError = GetLastError();
 
         EXPECT_EQ(result, c.result) << c.title;
         EXPECT_EQ(c.lastError ? lastError : 0, c.lastError) << c.title;
-        // Boxes and events of another kind are marked.
+        // Boxes and events of another kind are marked: a box is an error box
+        // owned by the spooler's window, without the service style.
         Lines shown, logged;
-        for (const RecordedBox& box : boxes.boxes())
-            shown.push_back(box.text + (box.style == kErrorBoxStyle ? L"" : L"!"));
+        for (const RecordedBox& box : boxes.boxes()) {
+            const bool owned = box.owner == spoolerWindow && box.style == (kErrorBoxStyle & ~MB_SERVICE_NOTIFICATION);
+            shown.push_back(box.text + (owned ? L"" : L"!"));
+        }
         for (const RecordedEvent& event : events.events()) {
             const bool uiError = event.eventId == EVENT_UI_SYSTEM_ERROR && event.source == kUIEventSource;
             logged.push_back(event.message + (uiError ? L"" : L"!"));
