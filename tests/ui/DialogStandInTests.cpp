@@ -83,6 +83,41 @@ TEST(ConfigurePortDialogOptions, AFailedOptionQueryIsShownAndLoggedAndTheDialogS
         << "nothing is written after a failed query";
 }
 
+// A click on a row takes the printer's whole name from the list behind it,
+// however long, and the row that was clicked also after a sort.
+TEST(ConfigurePortDialogList, AClickedPrinterIsTakenWholeWhateverTheOrder) {
+    const std::wstring longName = std::wstring(2000, L'Q') + L"-end";
+    qrxtest::StandInSpooler spooler;
+    spooler.stored[L"GetPrinterList"] = qrxtest::bytesOf(L"Zeta\nFloor 1\nSmall\n" + longName + L"\nFloor 2\nLong\n");
+    XcvChannel channel(nullptr, ChannelKind::Port, L"QRX9:");
+    PortSettings settings(L"QRX9:");
+    settings.hostName = L"printhost";
+    ConfigurePortDialog dialog(settings, channel, nullptr);
+    auto firstRowStart = [](HWND configure) {
+        wchar_t text[5] = {};
+        LVITEMW item{};
+        item.pszText = text;
+        item.cchTextMax = 5;
+        SendMessageW(GetDlgItem(configure, IDC_CFG_PRINTER_LIST), LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+        return std::wstring(text);
+    };
+    INT_PTR result = runScripted([&] { return dialog.runModal(); },
+                                 [&](WindowDriver& driver) {
+                                     HWND configure = driver.waitForWindow(L"Prentova Port Configuration");
+                                     EXPECT_EQ(firstRowStart(configure), L"Zeta");
+                                     driver.clickListColumn(configure, IDC_CFG_PRINTER_LIST, 0);
+                                     driver.waitUntil([&] { return firstRowStart(configure) == L"QQQQ"; }, "the sort");
+                                     driver.clickListRow(configure, IDC_CFG_PRINTER_LIST, 0);
+                                     driver.waitUntil(
+                                         [&] { return driver.text(configure, IDC_CFG_SELECTED_PRINTER) == longName; },
+                                         "the whole name in Selected Printer");
+                                     driver.clickWithoutWaiting(configure, IDOK);
+                                     driver.waitUntilClosed(configure);
+                                 });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(settings.printerName, longName);
+}
+
 // A box speaks for the dialog underneath: it is owned by it, and the dialog
 // takes no clicks (a second Get Printer List) until the box is closed.
 TEST(ConfigurePortDialogBoxes, BelongToTheDialogWhichTakesNoClicksMeanwhile) {
