@@ -15,12 +15,8 @@ struct SpoolerPort {
 // with its code.
 std::vector<SpoolerPort> spoolerPorts(const wchar_t* serverName);
 
-// Whether two texts name the same port: the spooler and the registry take
-// "QRXA:" and "qrxa:" for one port, so names are compared ordinally without
-// regard to letter case.
-bool samePortName(const std::wstring& first, const std::wstring& second);
-
-// Whether a port of that name exists, of any monitor, compared by
-// samePortName. A listing the spooler refuses raises the call-failed error
-// with its code.
+// Whether a port of that name exists, of any monitor. The spooler and the
+// registry take "QRXA:" and "qrxa:" for one port, so names are compared
+// ordinally without regard to letter case. A listing the spooler refuses
+// raises the call-failed error with its code.
 bool spoolerHasPort(const std::wstring& portName);
