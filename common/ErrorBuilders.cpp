@@ -13,12 +13,16 @@ std::wstring decimal(DWORD code) { return std::to_wstring(static_cast<long>(code
 
 // Headline and detail lines, each ended by a line feed, then the code line and
 // the system's text for the code.
-[[noreturn]] void throwComposed(std::initializer_list<std::wstring> lines, DWORD code) {
+RuntimeError composed(std::initializer_list<std::wstring> lines, DWORD code) {
     std::wstring message;
     for (const std::wstring& line : lines) message += line + L'\n';
     message += fillTemplate(loadResourceString(IDS_DETAIL_ERROR_CODE), decimal(code)) + L'\n';
     message += systemErrorText(code);
-    throw RuntimeError(std::move(message), code);
+    return RuntimeError(std::move(message), code);
+}
+
+[[noreturn]] void throwComposed(std::initializer_list<std::wstring> lines, DWORD code) {
+    throw composed(lines, code);
 }
 
 std::wstring headline(UINT id, const std::wstring& call) { return fillTemplate(loadResourceString(id), call); }
@@ -55,3 +59,9 @@ void throwPortListError(DWORD level, DWORD code) {
 void throwServerClosed() { throw RuntimeError(loadResourceString(IDS_SERVER_CLOSED), ERROR_INVALID_PRINTER_STATE); }
 
 void throwProtocolError() { throw RuntimeError(loadResourceString(IDS_PROTOCOL_ERROR), 0); }
+
+RuntimeError ignoredPromptAnswer() { return composed({loadResourceString(IDS_PROMPT_ANSWER_IGNORED)}, ERROR_INVALID_DATA); }
+
+RuntimeError ignoredPromptValue(const std::wstring& valueName) {
+    return composed({fillTemplate(loadResourceString(IDS_PROMPT_VALUE_IGNORED), valueName)}, ERROR_INVALID_DATA);
+}

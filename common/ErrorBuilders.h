@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "RuntimeError.h"
+
 #include <string>
 
 [[noreturn]] void throwCallFailed(const std::wstring& call, DWORD code);
@@ -15,3 +17,8 @@
 [[noreturn]] void throwPortListError(DWORD level, DWORD code);
 [[noreturn]] void throwServerClosed();
 [[noreturn]] void throwProtocolError();
+
+// Reported, not thrown: the prompt program's answer, or one value of it,
+// that the monitor does not use.
+RuntimeError ignoredPromptAnswer();
+RuntimeError ignoredPromptValue(const std::wstring& valueName);

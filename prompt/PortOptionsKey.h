@@ -19,11 +19,8 @@ public:
     // The key's path below HKEY_LOCAL_MACHINE.
     const std::wstring& path() const { return path_; }
 
-    // Fills the record from the seven values. A string value that cannot be
-    // read (missing, longer than 2048 characters) or holds no more than an
-    // empty string leaves its field as it was; one of another type than
-    // REG_SZ empties it. "Show" stored as REG_SZ reads as 0, any other type
-    // as 1 when its 32-bit value is non-zero.
+    // Fills the record from the seven values by the rules the monitor reads
+    // them with; without a key every field is empty.
     void read(PortOptions& options) const;
 
     // Writes the seven values in their order: the strings as REG_SZ with

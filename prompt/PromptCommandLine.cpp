@@ -1,11 +1,5 @@
 #include "PromptCommandLine.h"
 
-namespace {
-
-bool isBlankOrControl(wchar_t c) { return c >= 1 && c <= 32; }
-
-}  // namespace
-
 std::wstring portNameFromCommandLine(const std::wstring& commandLine) {
     size_t at = 0;
     for (bool quoted = false; at < commandLine.size(); ++at) {
@@ -15,6 +9,8 @@ std::wstring portNameFromCommandLine(const std::wstring& commandLine) {
         else if (c <= 32 && !quoted)
             break;
     }
-    while (at < commandLine.size() && isBlankOrControl(commandLine[at])) ++at;
+    // The one blank the monitor puts after the program's path; blanks after
+    // it belong to the port name.
+    if (at < commandLine.size()) ++at;
     return commandLine.substr(at);
 }

@@ -1,9 +1,11 @@
 #include "PromptProgram.h"
 
 #include "Dialog.h"
+#include "ErrorBuilders.h"
 #include "EventIds.h"
 #include "ModuleState.h"
 #include "PortOptionsKey.h"
+#include "PromptAnswers.h"
 #include "PromptCommandLine.h"
 #include "QRXOptionsDialog.h"
 #include "RuntimeError.h"
@@ -28,14 +30,37 @@ void reportFrameworkFailure() {
     if (output && output != INVALID_HANDLE_VALUE) WriteFile(output, kText, sizeof kText - 1, &written, nullptr);
 }
 
-// The dialog for the port's stored options; the answers are stored on OK.
+// The pipe the monitor reads the answers from, when it started the program
+// with one as standard output; null when the program was started otherwise.
+HANDLE monitorPipe() {
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (!output || output == INVALID_HANDLE_VALUE || GetFileType(output) != FILE_TYPE_PIPE) return nullptr;
+    return output;
+}
+
+void sendAnswers(HANDLE pipe, const PortOptions& options) {
+    const std::string message = encodePromptAnswers(options);
+    for (size_t sent = 0; sent < message.size();) {
+        DWORD written = 0;
+        if (!WriteFile(pipe, message.data() + sent, static_cast<DWORD>(message.size() - sent), &written, nullptr))
+            throwCallFailed(L"WriteFile()", GetLastError());
+        sent += written;
+    }
+}
+
+// The dialog for the port's stored options. On OK the answers go to the
+// monitor, which stores them with its own rights (a user may not write the
+// port's key); started by hand, the program stores them itself.
 int promptForPort(const std::wstring& portName) {
     PortOptionsKey key(portName);
     PortOptions options(portName);
     key.read(options);
     QRXOptionsDialog dialog(options);
     if (dialog.runModal() != IDOK) return kPromptCancelled;
-    key.write(options);
+    if (HANDLE pipe = monitorPipe())
+        sendAnswers(pipe, options);
+    else
+        key.write(options);
     return kPromptConfirmed;
 }
 

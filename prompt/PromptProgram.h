@@ -1,6 +1,7 @@
-// The prompt program's run: started by the monitor for the user at the
-// console when a job is printed to a port that asks for its options, it shows
-// the options dialog filled from the port's key and stores the answers there.
+// The prompt program's run: started by the monitor for the user who printed
+// when a job is printed to a port that asks for its options, it shows the
+// options dialog filled from the port's key and hands the answers to the
+// monitor (or, started by hand, stores them in the key itself).
 #pragma once
 
 #include <windows.h>

@@ -1,6 +1,9 @@
 #include "MonitorRegistryKey.h"
 
 #include "ErrorBuilders.h"
+#include "PortValueRules.h"
+
+#include <algorithm>
 
 #include <vector>
 
@@ -49,29 +52,28 @@ void MonitorRegistryKey::ensureOpen(REGSAM access) {
     open(access, true);
 }
 
-bool MonitorRegistryKey::readString(const std::wstring& valueName, std::wstring& value) {
+std::optional<RegistryValue> MonitorRegistryKey::readValue(const std::wstring& valueName) {
     ensureOpen(KEY_READ);
-    // Room for the longest whole value and its NUL, plus one character that
-    // stays NUL so that a value stored without one still ends.
-    std::vector<wchar_t> buffer(kMaxStringChars + 2, L'\0');
-    DWORD type = 0;
-    DWORD size = (kMaxStringChars + 1) * sizeof(wchar_t);
-    if (reg().fpQueryValue(key_, valueName.c_str(), &type, reinterpret_cast<BYTE*>(buffer.data()), &size,
-                           spooler_) != ERROR_SUCCESS)
-        return false;
-    value.assign(buffer.data());
+    RegistryValue value{REG_NONE, std::vector<BYTE>(kValueBufferBytes)};
+    DWORD size = kValueBufferBytes;
+    if (reg().fpQueryValue(key_, valueName.c_str(), &value.type, value.bytes.data(), &size, spooler_) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    value.bytes.resize(std::min(size, kValueBufferBytes));
+    return value;
+}
+
+bool MonitorRegistryKey::readString(const std::wstring& valueName, std::wstring& value) {
+    auto stored = readValue(valueName);
+    if (!stored) return false;
+    value = storedText(*stored);
     return true;
 }
 
 bool MonitorRegistryKey::readFlag(const std::wstring& valueName, DWORD& flag) {
-    ensureOpen(KEY_READ);
-    DWORD stored = 0;
-    DWORD type = 0;
-    DWORD size = sizeof stored;
-    if (reg().fpQueryValue(key_, valueName.c_str(), &type, reinterpret_cast<BYTE*>(&stored), &size, spooler_) !=
-        ERROR_SUCCESS)
-        return false;
-    flag = stored != 0 ? 1 : 0;
+    auto stored = readValue(valueName);
+    if (!stored) return false;
+    flag = storedFlag(*stored);
     return true;
 }
 

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "MonitorHandle.h"
+#include "RegistryKey.h"
 
+#include <optional>
 #include <string>
 
 class MonitorRegistryKey {
@@ -19,8 +21,11 @@ public:
     // Opens the key, creating it when missing.
     void create(DWORD options, REGSAM access, PSECURITY_ATTRIBUTES security);
 
-    // Value reads answer false, leaving the output alone, for a value that is
-    // missing or does not fit.
+    // A value as stored; nullopt when it is missing or longer than the
+    // longest string a port's value may hold.
+    std::optional<RegistryValue> readValue(const std::wstring& valueName);
+    // The value by the port values' read rules; false, leaving the output
+    // alone, for a value that is missing or does not fit.
     bool readString(const std::wstring& valueName, std::wstring& value);
     bool readFlag(const std::wstring& valueName, DWORD& flag);
     void writeString(const std::wstring& valueName, const std::wstring& value);
@@ -32,9 +37,6 @@ public:
     void deleteKey();
 
     const std::wstring& subkeyPath() const { return subkeyPath_; }
-
-    // Characters of a string value read whole; a longer one reads as absent.
-    static constexpr DWORD kMaxStringChars = 2048;
 
 private:
     void close();

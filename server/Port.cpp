@@ -4,6 +4,7 @@
 #include "JobAttributes.h"
 #include "PortStore.h"
 #include "PromptLauncher.h"
+#include "PromptedOptions.h"
 #include "RuntimeError.h"
 #include "TextCodec.h"
 
@@ -44,11 +45,7 @@ PortConfiguration Port::loadWithPrompt() {
     PortStore store(monitor_);
     PortConfiguration port = store.loadPort(portName_);
     unattended_ = port.settings.unattended;
-    if (port.options.promptFlag) {
-        launchPromptApplication(kPromptProgramPath, portName_);
-        // The prompt program stores the user's answers in the port's key.
-        port = store.loadPort(portName_);
-    }
+    if (port.options.promptFlag) takePromptAnswers(launchPromptApplication(promptProgram_, portName_), port, store);
     return port;
 }
 

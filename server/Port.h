@@ -5,6 +5,7 @@
 #include "LpdClient.h"
 #include "MonitorHandle.h"
 #include "PortStore.h"
+#include "PromptLauncher.h"
 #include "SpoolerJob.h"
 
 #include <memory>
@@ -32,6 +33,8 @@ public:
 
     // How long the job's conversation waits for a silent server; tests shorten it.
     void setLimits(const LpdLimits& limits) { limits_ = limits; }
+    // The program that asks for the options; tests put a stand-in there.
+    void setPromptProgram(std::wstring path) { promptProgram_ = std::move(path); }
 
 private:
     enum class Cleanup { ConnectionFirst, JobFirst };
@@ -50,4 +53,5 @@ private:
     DWORD unattended_ = 0;
     MonitorHandle& monitor_;
     LpdLimits limits_;
+    std::wstring promptProgram_ = kPromptProgramPath;
 };

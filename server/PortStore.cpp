@@ -2,6 +2,7 @@
 
 #include "ErrorBuilders.h"
 #include "MonitorRegistryKey.h"
+#include "PortValueRules.h"
 
 
 bool PortStore::isPortName(const std::wstring& portName) {
@@ -50,15 +51,21 @@ PortConfiguration PortStore::loadPort(const std::wstring& portName) const {
     settings.printerName = stringOrEmpty(key, kPrinter);
     settings.unattended = flagOrZero(key, kUnattended);
 
-    PortOptions& options = port.options;
-    options.address = stringOrEmpty(key, kAddress);
-    options.building = stringOrEmpty(key, kBuilding);
-    options.department = stringOrEmpty(key, kDepartment);
-    options.jobAttributes = stringOrEmpty(key, kAttributes);
-    options.name = stringOrEmpty(key, kName);
-    options.promptFlag = flagOrZero(key, kShow);
-    options.room = stringOrEmpty(key, kRoom);
+    readPortOptions([&key](const wchar_t* name) { return key.readValue(name); }, port.options);
     return port;
+}
+
+void PortStore::storeOptions(const std::wstring& portName, const PortOptions& options,
+                             const std::vector<const wchar_t*>& valueNames) const {
+    MonitorRegistryKey key(monitor_, portKeyPath(portName));
+    for (const wchar_t* name : valueNames) {
+        if (std::wstring(name) == portvalue::kShow) {
+            key.writeFlag(name, options.promptFlag);
+            continue;
+        }
+        for (const OptionText& text : kOptionTexts)
+            if (std::wstring(name) == text.valueName) key.writeString(name, options.*text.field);
+    }
 }
 
 bool PortStore::readPortValue(const std::wstring& portName, const std::wstring& valueName, std::wstring& value) const {

@@ -30,6 +30,10 @@ public:
     bool readPortValue(const std::wstring& portName, const std::wstring& valueName, DWORD& flag) const;
     void writePortValue(const std::wstring& portName, const std::wstring& valueName, const std::wstring& value) const;
     void writePortValue(const std::wstring& portName, const std::wstring& valueName, DWORD flag) const;
+    // Writes the named option values (of the seven) from the record, in the
+    // order named; other names are passed over. Raises on the first failed write.
+    void storeOptions(const std::wstring& portName, const PortOptions& options,
+                      const std::vector<const wchar_t*>& valueNames) const;
 
     // The names of all ports, creating "Ports" when it is missing.
     std::vector<std::wstring> listPorts() const;

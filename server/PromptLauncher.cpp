@@ -1,51 +1,20 @@
 #include "PromptLauncher.h"
 
-#include <windows.h>
+#include "PromptAnswers.h"
+#include "Sessions.h"
+
 #include <userenv.h>
-#include <wtsapi32.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
 constexpr DWORD kPromptCancelled = 2;
-
-// Closes a kernel handle when it goes.
-class OwnedHandle {
-public:
-    OwnedHandle() = default;
-    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-    ~OwnedHandle() {
-        if (handle_) CloseHandle(handle_);
-    }
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    HANDLE get() const { return handle_; }
-    HANDLE* out() { return &handle_; }
-
-private:
-    HANDLE handle_ = nullptr;
-};
-
-// Puts the thread's identity back as it was when the object was made: the
-// token it was impersonating, or its own.
-class ThreadIdentity {
-public:
-    ThreadIdentity() {
-        if (!OpenThreadToken(GetCurrentThread(), TOKEN_IMPERSONATE | TOKEN_QUERY | TOKEN_DUPLICATE, TRUE,
-                             saved_.out()))
-            *saved_.out() = nullptr;
-    }
-    ~ThreadIdentity() {
-        if (saved_.get())
-            SetThreadToken(nullptr, saved_.get());
-        else
-            RevertToSelf();
-    }
-    ThreadIdentity(const ThreadIdentity&) = delete;
-    ThreadIdentity& operator=(const ThreadIdentity&) = delete;
-
-private:
-    OwnedHandle saved_;
-};
+// How often the pipe is emptied while the program runs, so that a program
+// writing more than the pipe holds never waits for the monitor.
+constexpr DWORD kPipePollMilliseconds = 20;
+constexpr DWORD kPipeBufferBytes = 64 * 1024;
 
 class EnvironmentBlock {
 public:
@@ -63,45 +32,128 @@ private:
     void* block_ = nullptr;
 };
 
-// A primary token of the active console session's user, impersonated by the
-// calling thread; false when there is none.
-bool impersonateConsoleUser(OwnedHandle& primary) {
-    RevertToSelf();
-    OwnedHandle sessionToken;
-    if (!WTSQueryUserToken(WTSGetActiveConsoleSessionId(), sessionToken.out())) return false;
-    constexpr DWORD kTokenAccess = TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_IMPERSONATE | TOKEN_QUERY |
-                                   READ_CONTROL;
+// The pipe the program's standard output is: only its write end can be
+// inherited, and only the program is given it.
+class AnswerPipe {
+public:
+    AnswerPipe() {
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        if (!CreatePipe(read_.out(), write_.out(), &inheritable, kPipeBufferBytes)) return;
+        SetHandleInformation(read_.get(), HANDLE_FLAG_INHERIT, 0);
+    }
+    bool valid() const { return read_ && write_; }
+    HANDLE writeEnd() const { return write_.get(); }
+    // The program holds its own copy once started; the monitor's goes.
+    void closeWriteEnd() { write_.close(); }
+
+    // Reads what the pipe holds now, without waiting.
+    void drainInto(PromptRun& run) const {
+        std::vector<char> chunk(4096);
+        for (;;) {
+            DWORD available = 0;
+            if (!PeekNamedPipe(read_.get(), nullptr, 0, nullptr, &available, nullptr) || available == 0) return;
+            DWORD got = 0;
+            if (!ReadFile(read_.get(), chunk.data(), std::min<DWORD>(available, DWORD(chunk.size())), &got,
+                          nullptr) ||
+                got == 0)
+                return;
+            const size_t room = kLongestPromptAnswerBytes - run.answer.size();
+            run.answer.append(chunk.data(), std::min<size_t>(got, room));
+            if (got > room) run.cutShort = true;
+        }
+    }
+
+private:
+    OwnedHandle read_;
+    OwnedHandle write_;
+};
+
+// The thread's attribute list for a start that inherits one handle only.
+class InheritedHandleList {
+public:
+    explicit InheritedHandleList(HANDLE handle) : handle_(handle) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        storage_.resize(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+        if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+        initialized_ = true;
+        if (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &handle_, sizeof handle_,
+                                      nullptr, nullptr))
+            list_ = list;
+    }
+    ~InheritedHandleList() {
+        if (initialized_) DeleteProcThreadAttributeList(reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data()));
+    }
+    InheritedHandleList(const InheritedHandleList&) = delete;
+    InheritedHandleList& operator=(const InheritedHandleList&) = delete;
+    LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+
+private:
+    HANDLE handle_;
+    std::vector<BYTE> storage_;
+    bool initialized_ = false;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+// A primary token of the user to ask, impersonated by the calling thread;
+// empty when nobody is to be asked.
+OwnedHandle impersonatePromptUser(ThreadIdentity& identity) {
+    const SessionCalls& sessions = sessionCalls();
+    // The client's session is read while the thread still impersonates it.
+    const std::optional<DWORD> session = promptSession(sessions);
+    if (!session) return OwnedHandle();
+    identity.actAsSelf();
+    OwnedHandle sessionToken = sessions.userToken(*session);
+    if (!sessionToken) return OwnedHandle();
+    constexpr DWORD kTokenAccess =
+        TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_IMPERSONATE | TOKEN_QUERY | READ_CONTROL;
+    OwnedHandle primary;
     if (!DuplicateTokenEx(sessionToken.get(), kTokenAccess, nullptr, SecurityImpersonation, TokenPrimary,
                           primary.out()))
-        return false;
-    return ImpersonateLoggedOnUser(primary.get()) != FALSE;
+        return OwnedHandle();
+    if (!ImpersonateLoggedOnUser(primary.get())) return OwnedHandle();
+    return primary;
 }
 
 }  // namespace
 
-bool launchPromptApplication(const std::wstring& programPath, const std::wstring& portName) {
+bool PromptRun::confirmed() const { return started && exitCode != kPromptCancelled; }
+
+PromptRun launchPromptApplication(const std::wstring& programPath, const std::wstring& portName) {
+    PromptRun run;
     ThreadIdentity identity;
-    OwnedHandle token;
-    if (!impersonateConsoleUser(token)) return false;
+    OwnedHandle token = impersonatePromptUser(identity);
+    if (!token) return run;
     EnvironmentBlock environment(token.get());
-    if (!environment.get()) return false;
+    if (!environment.get()) return run;
+    AnswerPipe pipe;
+    if (!pipe.valid()) return run;
+    InheritedHandleList inherited(pipe.writeEnd());
+    if (!inherited.get()) return run;
 
     std::wstring commandLine = programPath + L" " + portName;
     wchar_t desktop[] = L"winsta0\\default";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    startup.lpDesktop = desktop;
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.StartupInfo.wShowWindow = SW_SHOWNORMAL;
+    startup.StartupInfo.lpDesktop = desktop;
+    startup.StartupInfo.hStdOutput = pipe.writeEnd();
+    startup.lpAttributeList = inherited.get();
     PROCESS_INFORMATION process{};
-    if (!CreateProcessAsUserW(token.get(), programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                              CREATE_UNICODE_ENVIRONMENT | NORMAL_PRIORITY_CLASS | DETACHED_PROCESS,
-                              environment.get(), nullptr, &startup, &process))
-        return false;
+    if (!CreateProcessAsUserW(token.get(), programPath.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                              CREATE_UNICODE_ENVIRONMENT | NORMAL_PRIORITY_CLASS | DETACHED_PROCESS |
+                                  EXTENDED_STARTUPINFO_PRESENT,
+                              environment.get(), nullptr, &startup.StartupInfo, &process))
+        return run;
+    run.started = true;
     OwnedHandle processHandle(process.hProcess);
     OwnedHandle threadHandle(process.hThread);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exitCode = 0;
-    if (!GetExitCodeProcess(process.hProcess, &exitCode)) exitCode = 0;
-    return exitCode != kPromptCancelled;
+    pipe.closeWriteEnd();
+    // No time limit: the user takes as long as they need.
+    while (WaitForSingleObject(process.hProcess, kPipePollMilliseconds) == WAIT_TIMEOUT) pipe.drainInto(run);
+    pipe.drainInto(run);
+    if (!GetExitCodeProcess(process.hProcess, &run.exitCode)) run.exitCode = 0;
+    return run;
 }

@@ -2,15 +2,16 @@
 // monitor starts it and answered through its real windows.
 #include "ChildProcesses.h"
 #include "PngFiles.h"
+#include "PromptAnswers.h"
 #include "Recorders.h"
 #include "ResourceIds.h"
 #include "StoredPort.h"
 #include "SystemErrorText.h"
 #include "TestPaths.h"
 #include "WindowDriver.h"
+#include "WritesDenied.h"
 
 #include <windows.h>
-#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -112,7 +113,7 @@ TEST(PromptProgram, OkWritesTheSevenValuesAsRegSzWithTheirNullAndShowAsADword) {
     ChildProcess run(kProgram, commandLineFor(kProgram, port.name()));
     WindowDriver driver = driverFor(run);
     HWND dialog = driver.waitForWindow(kOptionsCaption);
-    EXPECT_EQ(driver.text(dialog, IDC_OPT_NAME), L"") << "text of another type than REG_SZ";
+    EXPECT_EQ(driver.text(dialog, IDC_OPT_NAME), L"%USERNAME%") << "expandable text, unexpanded";
     EXPECT_EQ(driver.text(dialog, IDC_OPT_ADDRESS_1), L"A");
     EXPECT_FALSE(driver.isChecked(dialog, IDC_OPT_PROMPT));
     driver.setText(dialog, IDC_OPT_BUILDING, L"North");
@@ -120,9 +121,77 @@ TEST(PromptProgram, OkWritesTheSevenValuesAsRegSzWithTheirNullAndShowAsADword) {
     EXPECT_EQ(run.waitForExit(kExitLimit), 0u);
 
     const Values written{{L"Addr", text(L"A\n\n\n")}, {L"Bld", text(L"North")}, {L"Dept", text(L"")},
-                         {L"Attr", text(L"")},        {L"Name", text(L"")},     {L"Room", text(L"12")},
+                         {L"Attr", text(L"")},        {L"Name", text(L"%USERNAME%")}, {L"Room", text(L"12")},
                          {L"Show", StoredValue{REG_DWORD, {0, 0, 0, 0}}}};
     EXPECT_EQ(optionValuesOf(port), written);
+}
+
+// The pipe the monitor gives the program as its standard output.
+class AnswerPipe {
+public:
+    AnswerPipe() {
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        CreatePipe(&read_, &write_, &inheritable, 0);
+        SetHandleInformation(read_, HANDLE_FLAG_INHERIT, 0);
+    }
+    ~AnswerPipe() {
+        CloseHandle(read_);
+        if (write_) CloseHandle(write_);
+    }
+    HANDLE writeEnd() const { return write_; }
+    // Everything written, once the program has ended.
+    std::string readAll() {
+        CloseHandle(write_);
+        write_ = nullptr;
+        std::string bytes;
+        char chunk[4096];
+        for (DWORD got = 0; ReadFile(read_, chunk, sizeof chunk, &got, nullptr) && got > 0;) bytes.append(chunk, got);
+        return bytes;
+    }
+
+private:
+    HANDLE read_ = nullptr;
+    HANDLE write_ = nullptr;
+};
+
+TEST(PromptProgram, StartedWithAPipeItSendsTheAnswersOfOkThereAndWritesNothingForThePortItWasNamed) {
+    // A port whose name begins with a blank beside the one without it.
+    StoredPort plain(L"QRXPX1:");
+    plain.set(L"Name", L"Plain port");
+    StoredPort blank(L" QRXPX1:");
+    blank.set(L"Name", L"Leading blank");
+    blank.set(L"Room", L"12");
+    const Values plainBefore = optionValuesOf(plain);
+    const Values blankBefore = optionValuesOf(blank);
+
+    for (int button : {IDOK, IDCANCEL}) {
+        SCOPED_TRACE(button == IDOK ? "OK" : "Cancel");
+        AnswerPipe pipe;
+        ChildProcess run(kProgram, commandLineFor(kProgram, blank.name()), pipe.writeEnd());
+        WindowDriver driver = driverFor(run);
+        HWND dialog = driver.waitForWindow(kOptionsCaption);
+        EXPECT_EQ(driver.text(dialog, IDC_OPT_NAME), L"Leading blank") << "the options of the port it was named";
+        driver.setText(dialog, IDC_OPT_NAME, L"Ann O'Hara");
+        driver.setText(dialog, IDC_OPT_ADDRESS_2, L"Springfield");
+        driver.click(dialog, button);
+        EXPECT_EQ(run.waitForExit(kExitLimit), button == IDOK ? 0u : 2u);
+        const std::string sent = pipe.readAll();
+
+        EXPECT_EQ(optionValuesOf(blank), blankBefore) << "the monitor stores the answers, not the program";
+        EXPECT_EQ(optionValuesOf(plain), plainBefore);
+        if (button == IDCANCEL) {
+            EXPECT_EQ(sent, "") << "a cancel sends nothing";
+            continue;
+        }
+        const PromptAnswers answers = PromptAnswers::decode(sent);
+        ASSERT_TRUE(answers.wellFormed());
+        EXPECT_TRUE(answers.ignored().empty());
+        PortOptions answered(blank.name());
+        EXPECT_EQ(answers.applyTo(answered).size(), 7u);
+        EXPECT_EQ(answered.name, L"Ann O'Hara");
+        EXPECT_EQ(answered.room, L"12");
+        EXPECT_EQ(answered.address, L"\nSpringfield\n\n");
+    }
 }
 
 TEST(PromptProgram, AMissingPortKeyGivesAnEmptyDialogAndOkSaysTheAnswersWereNotStored) {
@@ -138,44 +207,12 @@ TEST(PromptProgram, AMissingPortKeyGivesAnEmptyDialogAndOkSaysTheAnswersWereNotS
     EXPECT_FALSE(absent.exists()) << "a missing key is never created";
 }
 
-// While the object lives, the user of this process (and of the programs it
-// starts) may read a key but not set its values or make subkeys.
-class WritesDenied {
-public:
-    explicit WritesDenied(const std::wstring& path) {
-        RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, READ_CONTROL | WRITE_DAC, &key_);
-        DWORD size = static_cast<DWORD>(former_.size());
-        RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, former_.data(), &size);
-        HANDLE token = nullptr;
-        OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-        BYTE user[256];
-        GetTokenInformation(token, TokenUser, user, sizeof user, &size);
-        CloseHandle(token);
-        wchar_t* sid = nullptr;
-        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid);
-        PSECURITY_DESCRIPTOR denying = nullptr;
-        ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            (L"D:(D;;0x0006;;;" + std::wstring(sid) + L")(A;;KA;;;WD)").c_str(), SDDL_REVISION_1, &denying, nullptr);
-        RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, denying);
-        LocalFree(denying);
-        LocalFree(sid);
-    }
-    ~WritesDenied() {
-        RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, former_.data());
-        RegCloseKey(key_);
-    }
-
-private:
-    HKEY key_ = nullptr;
-    std::vector<BYTE> former_ = std::vector<BYTE>(4096);
-};
-
 TEST(PromptProgram, AUserWhoMayNotWriteThePortSeesItsOptionsAndOkSaysTheyWereNotStored) {
     StoredPort port(L"QRXREADONLY:");
     port.set(L"Name", L"Ada Lovelace");
     port.set(L"Show", DWORD{1});
     const Values before = optionValuesOf(port);
-    WritesDenied denied(port.path());
+    qrxtest::WritesDenied denied(port.path());
     HKEY probe = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, port.path().c_str(), 0, KEY_READ | KEY_WRITE, &probe),
               ERROR_ACCESS_DENIED)

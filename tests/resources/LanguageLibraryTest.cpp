@@ -218,6 +218,8 @@ TEST(LanguageLibrary, HoldsEveryStringVerbatim) {
         {3552, L"VAV5052E The Prentova Server LPD prematurely closed the connection."},
         {3553, L"VAV5053E Communication error: %1 failed."},
         {3554, L"VAV5054E Port list error."},
+        {3555, L"VAV5055E The answer of the prompt program was ignored: it is not in the expected form."},
+        {3556, L"VAV5056E The value %1 in the answer of the prompt program was ignored."},
     };
     LoadedLibrary library(libraryPath(), LOAD_LIBRARY_AS_DATAFILE);
     for (const auto& s : kStrings) {

@@ -13,6 +13,7 @@
 #include "StoredPort.h"
 #include "TestPaths.h"
 #include "WindowDriver.h"
+#include "WritesDenied.h"
 
 #include <windows.h>
 #include <winspool.h>
@@ -212,6 +213,16 @@ std::function<void(WindowDriver&)> pressing(int button) {
     };
 }
 
+// One document printed through Wine's spooler, which hands the job to the
+// port, and so starts the prompt, in EndDocPrinter on this thread.
+void printAnswering(const WinePrinter& printer, const std::function<void(WindowDriver&)>& answer) {
+    DOC_INFO_1W doc{const_cast<LPWSTR>(L"Prompted document"), nullptr, const_cast<LPWSTR>(L"RAW")};
+    ASSERT_NE(StartDocPrinterW(printer.handle(), 1, reinterpret_cast<LPBYTE>(&doc)), 0u) << GetLastError();
+    DWORD written = 0;
+    EXPECT_TRUE(WritePrinter(printer.handle(), const_cast<char*>("page"), 4, &written));
+    EXPECT_TRUE(answeringThePrompt([&] { return EndDocPrinter(printer.handle()) != FALSE; }, answer));
+}
+
 // The X line of a control file, without its line feed.
 std::string attributeLine(const std::string& controlFile) {
     size_t start = ("\n" + controlFile).find("\nX");
@@ -224,14 +235,7 @@ TEST_F(Prompting, ThroughWinesSpoolerTheAnswersReachTheJobAndACancelPrintsWhatIs
     port_.set(L"Port", std::to_wstring(server.port()));
     WinePrinter printer(L"QRX Prompt Printer", port_.name());
     ASSERT_NE(printer.handle(), nullptr) << GetLastError();
-    auto print = [&](const std::function<void(WindowDriver&)>& answer) {
-        DOC_INFO_1W doc{const_cast<LPWSTR>(L"Prompted document"), nullptr, const_cast<LPWSTR>(L"RAW")};
-        ASSERT_NE(StartDocPrinterW(printer.handle(), 1, reinterpret_cast<LPBYTE>(&doc)), 0u) << GetLastError();
-        DWORD written = 0;
-        EXPECT_TRUE(WritePrinter(printer.handle(), const_cast<char*>("page"), 4, &written));
-        // Wine's spooler hands the job to the port, and so starts the prompt, here.
-        EXPECT_TRUE(answeringThePrompt([&] { return EndDocPrinter(printer.handle()) != FALSE; }, answer));
-    };
+    auto print = [&](const std::function<void(WindowDriver&)>& answer) { printAnswering(printer, answer); };
 
     print([](WindowDriver& driver) {
         HWND dialog = driver.waitForWindow(kOptionsCaption);
@@ -263,17 +267,55 @@ TEST_F(Prompting, ThroughWinesSpoolerTheAnswersReachTheJobAndACancelPrintsWhatIs
     EXPECT_EQ(port_.get(L"Name"), L"Ann O'Hara");
 }
 
+TEST_F(Prompting, AnswersTheMonitorMayNotStoreStillReachTheJobAndTheFailureIsLogged) {
+    refserver::ReferenceServer server{refserver::ServerOptions{}};
+    port_.set(L"Port", std::to_wstring(server.port()));
+    const auto before = port_.raw(L"Name");
+    qrxtest::WritesDenied denied(port_.path());
+    // The spooler's thread impersonates its client while it prints.
+    ASSERT_TRUE(ImpersonateSelf(SecurityImpersonation));
+
+    // This program's own monitor, whose event log the test records.
+    HANDLE handle = open(port_.name());
+    DOC_INFO_1W doc{const_cast<LPWSTR>(L"doc"), nullptr, nullptr};
+    const auto printed = [&] {
+        return entry::startDocPort(handle, nullptr, 0, 1, reinterpret_cast<LPBYTE>(&doc)) &&
+               entry::endDocPort(handle);
+    };
+    EXPECT_TRUE(answeringThePrompt(printed, [](WindowDriver& driver) {
+        HWND dialog = driver.waitForWindow(kOptionsCaption);
+        driver.setText(dialog, IDC_OPT_NAME, L"Ann O'Hara");
+        driver.click(dialog, IDOK);
+        driver.waitUntilClosed(dialog);
+    }));
+    entry::closePort(handle);
+
+    HANDLE after = nullptr;
+    EXPECT_TRUE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &after)) << "the impersonation is back";
+    if (after) CloseHandle(after);
+    RevertToSelf();
+    ASSERT_TRUE(server.waitForJobs(1, std::chrono::seconds(20)));
+    const std::string control = server.jobs()[0].controlFileText;
+    EXPECT_NE(attributeLine(control).find("name-text='Ann O\\'Hara'"), std::string::npos) << control;
+    EXPECT_EQ(port_.raw(L"Name"), before) << "the key is unchanged";
+    const auto events = log_.events();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back().message.substr(0, events.back().message.find(L'\n')),
+              L"VAV5050E Registry error: fpOpenKey() failed.");
+    EXPECT_NE(events.back().message.find(L"error code: 5\n"), std::wstring::npos) << events.back().message;
+}
+
 TEST_F(Prompting, AProgramThatCannotStartLeavesTheJobPrintingWithoutAPrompt) {
     qrxtest::SystemFileAside program(L"QRXPromptApp.exe");
     port_.set(L"Room", L"Stored");
-    EXPECT_FALSE(launchPromptApplication(kPromptProgramPath, port_.name()));
+    EXPECT_FALSE(launchPromptApplication(kPromptProgramPath, port_.name()).started);
     ServedJob served = printOnce(port_.name());
     EXPECT_TRUE(served.ended);
     EXPECT_NE(served.controlText.find("room-text='Stored'"), std::string::npos);
 }
 
 TEST_F(Prompting, TheThreadKeepsItsIdentityAndACancelAnswersFalse) {
-    const auto launch = [&] { return launchPromptApplication(kPromptProgramPath, port_.name()); };
+    const auto launch = [&] { return launchPromptApplication(kPromptProgramPath, port_.name()).confirmed(); };
     HANDLE token = nullptr;
     ASSERT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token));
     EXPECT_TRUE(answeringThePrompt(launch, pressing(IDOK)));

@@ -18,12 +18,17 @@ void endProcess(HANDLE process) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& commandLine) {
+ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& commandLine, HANDLE standardOutput) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    // Without a handle given the program has no standard output, rather
+    // than this program's (which may be a pipe).
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = standardOutput;
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
-    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, standardOutput != nullptr, 0, nullptr,
+                        nullptr, &startup,
                         &process_))
         throw std::runtime_error("CreateProcessW failed with error " + std::to_string(GetLastError()));
 }

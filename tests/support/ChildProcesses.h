@@ -12,9 +12,10 @@ namespace qrxtest {
 
 class ChildProcess {
 public:
-    // Starts the program with that whole command line; throws
-    // std::runtime_error when it cannot be started.
-    ChildProcess(const std::wstring& program, const std::wstring& commandLine);
+    // Starts the program with that whole command line, with the given
+    // handle (which must be inheritable) as its standard output, or none;
+    // throws std::runtime_error when it cannot be started.
+    ChildProcess(const std::wstring& program, const std::wstring& commandLine, HANDLE standardOutput = nullptr);
     // Ends the process if it still runs.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;

@@ -1,0 +1,42 @@
+#include "PortValueRules.h"
+
+#include "PortKeys.h"
+
+#include <algorithm>
+
+const OptionText kOptionTexts[6] = {
+    {portvalue::kAddress, &PortOptions::address}, {portvalue::kBuilding, &PortOptions::building},
+    {portvalue::kDepartment, &PortOptions::department}, {portvalue::kAttributes, &PortOptions::jobAttributes},
+    {portvalue::kName, &PortOptions::name},           {portvalue::kRoom, &PortOptions::room},
+};
+
+namespace {
+
+bool isStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+bool isNonZeroDecimal(const std::wstring& text) {
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
+        return false;
+    return text.find_first_not_of(L'0') != std::wstring::npos;
+}
+
+}  // namespace
+
+std::wstring storedText(const RegistryValue& value) {
+    return isStringType(value.type) ? registryText(value.bytes) : std::wstring();
+}
+
+DWORD storedFlag(const RegistryValue& value) {
+    if (isStringType(value.type)) return isNonZeroDecimal(registryText(value.bytes)) ? 1 : 0;
+    if (value.bytes.size() > sizeof(DWORD)) return 0;
+    return std::any_of(value.bytes.begin(), value.bytes.end(), [](BYTE b) { return b != 0; }) ? 1 : 0;
+}
+
+void readPortOptions(const StoredValueReader& read, PortOptions& options) {
+    for (const OptionText& text : kOptionTexts) {
+        auto value = read(text.valueName);
+        options.*text.field = value ? storedText(*value) : std::wstring();
+    }
+    auto show = read(portvalue::kShow);
+    options.promptFlag = show ? storedFlag(*show) : 0;
+}
