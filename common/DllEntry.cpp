@@ -59,15 +59,24 @@ void NTAPI releaseThreadStateOnUnload(PVOID module, DWORD reason, PVOID reserved
     auto* callback = reinterpret_cast<const PIMAGE_TLS_CALLBACK*>(tls->AddressOfCallBacks);
     while (*callback && *callback != releaseThreadStateOnUnload) ++callback;
     if (!*callback) return;
+    // The caller of FreeLibrary may still be reporting its own last error.
+    const DWORD lastError = GetLastError();
     const DWORD slot = threadingLibrarySlot();
     for (++callback; *callback; ++callback) (*callback)(module, DLL_THREAD_DETACH, nullptr);
     if (slot != TLS_OUT_OF_INDEXES) TlsFree(slot);
+    SetLastError(lastError);
 }
 
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    // An unload runs inside the caller's FreeLibrary (or a spooler call that
+    // unloads), whose caller may still be reporting its own last error.
+    const DWORD lastError = GetLastError();
     const BOOL result = module::runEntry(instance, reason, reserved);
-    if (reason == DLL_PROCESS_DETACH && !reserved) __gnu_cxx::__freeres();
+    if (reason == DLL_PROCESS_DETACH && !reserved) {
+        __gnu_cxx::__freeres();
+        SetLastError(lastError);
+    }
     return result;
 }
