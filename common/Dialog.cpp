@@ -36,8 +36,12 @@ Dialog::Dialog(UINT templateId, HWND owner) : templateId_(templateId), owner_(ow
 Dialog::~Dialog() = default;
 
 INT_PTR Dialog::runModal() {
-    return DialogBoxParamW(module::resources(), MAKEINTRESOURCEW(templateId_), owner_, procedure,
-                           reinterpret_cast<LPARAM>(this));
+    MessageBoxOwner boxes(owner_);
+    boxes_ = &boxes;
+    INT_PTR result = DialogBoxParamW(module::resources(), MAKEINTRESOURCEW(templateId_), owner_, procedure,
+                                     reinterpret_cast<LPARAM>(this));
+    boxes_ = nullptr;
+    return result;
 }
 
 void Dialog::bindText(int controlId, std::wstring& field) { texts_.push_back({controlId, &field}); }
@@ -86,6 +90,7 @@ INT_PTR CALLBACK Dialog::procedure(HWND window, UINT message, WPARAM wParam, LPA
         dialog = reinterpret_cast<Dialog*>(lParam);
         SetWindowLongPtrW(window, DWLP_USER, lParam);
         dialog->window_ = window;
+        if (dialog->boxes_) dialog->boxes_->setWindow(window);
     } else {
         dialog = reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, DWLP_USER));
     }

@@ -3,10 +3,13 @@
 // window, one handler per command or notification, data exchange between
 // controls and fields, the three help triggers and the wait cursor.
 //
-// No exception leaves the window procedure: a RuntimeWarning is shown as a
-// warning and the dialog stays open; a RuntimeError is shown and logged as
+// The message boxes shown while a dialog runs are owned by it (by its owner
+// until its window exists). No exception leaves the window procedure: a
+// RuntimeWarning is shown as a warning and the dialog stays open; a RuntimeError is shown and logged as
 // the UI's system-error event; anything else is swallowed.
 #pragma once
+
+#include "MessageBoxes.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -81,6 +84,7 @@ private:
     UINT templateId_;
     HWND owner_;
     HWND window_ = nullptr;
+    MessageBoxOwner* boxes_ = nullptr;  // while the dialog runs
     bool filling_ = false;
     std::vector<TextBinding> texts_;
     std::vector<CheckBinding> checks_;

@@ -22,7 +22,7 @@ void RuntimeError::reportEvent(DWORD eventId) const {
 
 void RuntimeError::showMessage() const {
     try {
-        messageBoxes().show(message_, loadResourceString(IDS_MONITOR_NAME), kErrorBoxStyle);
+        showMessageBox(message_, loadResourceString(IDS_MONITOR_NAME), kErrorBoxStyle);
     } catch (...) {
     }
 }
@@ -31,7 +31,7 @@ LPDRuntimeError::~LPDRuntimeError() = default;
 
 void showWarning(const RuntimeWarning& warning) {
     try {
-        messageBoxes().show(warning.message(), loadResourceString(IDS_MONITOR_NAME), kWarningBoxStyle);
+        showMessageBox(warning.message(), loadResourceString(IDS_MONITOR_NAME), kWarningBoxStyle);
     } catch (...) {
     }
 }

@@ -16,7 +16,9 @@ public:
     virtual DWORD code() const;
     // Writes one error event with the whole message; never throws.
     virtual void reportEvent(DWORD eventId) const;
-    // Shows the message in a system-modal error box on the interactive desktop.
+    // Shows the message in a system-modal error box: the monitor's on the
+    // interactive desktop, the UI's owned by the window it speaks for
+    // (MessageBoxOwner).
     virtual void showMessage() const;
 
     const std::wstring& message() const { return message_; }
@@ -46,6 +48,7 @@ private:
 
 void showWarning(const RuntimeWarning& warning);
 
-// Message-box styles of errors and warnings.
+// Message-box styles of errors and warnings as the monitor shows them; a box
+// with an owner drops the service style.
 constexpr UINT kErrorBoxStyle = MB_OK | MB_ICONERROR | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_SERVICE_NOTIFICATION;
 constexpr UINT kWarningBoxStyle = MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_SERVICE_NOTIFICATION;

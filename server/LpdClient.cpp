@@ -43,7 +43,7 @@ void LpdClient::raiseServerMessage(TcpSocket::Clock::time_point deadline) {
     // The text ends where the server closes, falls silent or runs out of
     // time: a server that keeps the connection open still has its say.
     // It is converted at once, so that no character is cut between pieces.
-    std::wstring text = fromAnsi(receiveUntilClosed(limits_.messageBytes, deadline, Silence::EndsText));
+    std::wstring text = fromWire(receiveUntilClosed(limits_.messageBytes, deadline, Silence::EndsText));
     throw LPDRuntimeError(text, lpdErrorMap().codeFor(text));
 }
 
@@ -125,5 +125,5 @@ std::wstring LpdClient::queryQueueState(const std::vector<std::wstring>& operand
     std::wstring line = queue_;
     for (const std::wstring& operand : operands) line += L" " + operand;
     sendCommand(kQueueStateCommand, line);
-    return fromAnsi(receiveUntilClosed(limits_.queueStateBytes, deadline, Silence::FailsReceive));
+    return fromWire(receiveUntilClosed(limits_.queueStateBytes, deadline, Silence::FailsReceive));
 }

@@ -61,6 +61,10 @@ PortListing listSpoolerPorts(const wchar_t* serverName) {
     throwCallFailed(L"EnumPorts()", status);
 }
 
+bool samePortName(const wchar_t* listed, const std::wstring& name) {
+    return CompareStringOrdinal(listed, -1, name.c_str(), static_cast<int>(name.size()), TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
 
 std::vector<SpoolerPort> spoolerPorts(const wchar_t* serverName) {
@@ -79,6 +83,6 @@ bool spoolerHasPort(const std::wstring& portName) {
     const PortListing listing = listSpoolerPorts(nullptr);
     SetLastError(callersLastError);
     for (DWORD i = 0; i < listing.count; ++i)
-        if (lstrcmpW(listing.records()[i].pPortName, portName.c_str()) == 0) return true;
+        if (samePortName(listing.records()[i].pPortName, portName)) return true;
     return false;
 }

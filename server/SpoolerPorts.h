@@ -15,7 +15,8 @@ struct SpoolerPort {
 // with its code.
 std::vector<SpoolerPort> spoolerPorts(const wchar_t* serverName);
 
-// Whether a port of that name exists, compared as the system compares names
-// (locale-aware, letter case counting). A listing the spooler refuses raises
-// the call-failed error with its code.
+// Whether a port of that name exists, of any monitor. The spooler and the
+// registry take "QRXA:" and "qrxa:" for one port, so names are compared
+// ordinally without regard to letter case. A listing the spooler refuses
+// raises the call-failed error with its code.
 bool spoolerHasPort(const std::wstring& portName);

@@ -1,6 +1,7 @@
 #include "TcpSocket.h"
 
 #include "ErrorBuilders.h"
+#include "TcpPortNumber.h"
 #include "TextCodec.h"
 
 #include <algorithm>
@@ -40,6 +41,9 @@ private:
 void TcpSocket::connect(const std::wstring& host, const std::wstring& port) {
     host_ = host;
     port_ = port;
+    // Name resolution would wrap a number beyond the last port into another
+    // port; a service name is left to it.
+    if (isDecimalNumber(port) && !isTcpPortNumber(port)) fail(L"getaddrinfo", WSAEINVAL);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;

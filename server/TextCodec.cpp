@@ -26,17 +26,21 @@ std::string narrow(UINT codePage, const std::wstring& text) {
     return bytes;
 }
 
+std::wstring widen(UINT codePage, const std::string& bytes) {
+    if (bytes.empty()) return {};
+    int size = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (size <= 0) return {};
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    return text;
+}
+
 }  // namespace
 
 std::string toWire(const std::wstring& text) { return narrow(1252, text); }
 
+std::wstring fromWire(const std::string& bytes) { return widen(1252, bytes); }
+
 std::string toAnsi(const std::wstring& text) { return narrow(CP_THREAD_ACP, text); }
 
-std::wstring fromAnsi(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    int size = MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    if (size <= 0) return {};
-    std::wstring text(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-    return text;
-}
+std::wstring fromAnsi(const std::string& bytes) { return widen(CP_THREAD_ACP, bytes); }

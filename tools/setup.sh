@@ -18,7 +18,7 @@ packages=(
   cmake make
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64
   googletest
-  wine wine64
+  wine wine64 fonts-wine
   xvfb xauth x11-apps imagemagick
   fp-utils
   wixl msitools

@@ -29,6 +29,9 @@ ConfigurePortDialog::ConfigurePortDialog(PortSettings& settings, XcvChannel& cha
     onCommand(IDC_CFG_HOST_NAME, EN_UPDATE, [this] { hostOrPortEdited(); });
     onCommand(IDC_CFG_HOST_PORT, EN_UPDATE, [this] { hostOrPortEdited(); });
     onNotify(IDC_CFG_PRINTER_LIST, NM_CLICK, [this](const NMHDR&) { printerClicked(); });
+    onNotify(IDC_CFG_PRINTER_LIST, LVN_GETDISPINFOW, [this](const NMHDR& header) {
+        showCell(const_cast<NMLVDISPINFOW&>(reinterpret_cast<const NMLVDISPINFOW&>(header)));
+    });
     onNotify(IDC_CFG_PRINTER_LIST, LVN_COLUMNCLICK, [this](const NMHDR& header) {
         sortByColumn(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
     });
@@ -64,22 +67,50 @@ BOOL ConfigurePortDialog::onInitDialog() {
     return TRUE;
 }
 
+namespace {
+
+// A control that does not draw while the object lives: filling or emptying
+// a list row by row with drawing on redraws it for every row. It is drawn
+// whole once at the end.
+class RedrawSuspended {
+public:
+    explicit RedrawSuspended(HWND control) : control_(control) { SendMessageW(control_, WM_SETREDRAW, FALSE, 0); }
+    ~RedrawSuspended() {
+        SendMessageW(control_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(control_, nullptr, TRUE);
+    }
+    RedrawSuspended(const RedrawSuspended&) = delete;
+    RedrawSuspended& operator=(const RedrawSuspended&) = delete;
+
+private:
+    HWND control_;
+};
+
+}  // namespace
+
+void ConfigurePortDialog::emptyPrinterList() {
+    RedrawSuspended quiet(list());
+    ListView_DeleteAllItems(list());
+}
+
 void ConfigurePortDialog::fillPrinterList() {
     WaitCursor wait;
     try {
-        ListView_DeleteAllItems(list());
+        emptyPrinterList();
         printers_.fetch(settings_, channel_);
         const auto& printers = printers_.printers();
+        RedrawSuspended quiet(list());
+        ListView_SetItemCountEx(list(), static_cast<int>(printers.size()), LVSICF_NOINVALIDATEALL);
+        // A row keeps no copy of its texts: the list asks for them as it
+        // draws (showCell), from the printer list by the row's item data.
         for (int i = 0; i < static_cast<int>(printers.size()); ++i) {
             LVITEMW row{};
             row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
             row.iItem = i;
-            row.pszText = const_cast<wchar_t*>(printers[i].name.c_str());
+            row.pszText = LPSTR_TEXTCALLBACKW;
             row.iImage = rowIcon_;
             row.lParam = i;
             ListView_InsertItem(list(), &row);
-            ListView_SetItemText(list(), i, 1, const_cast<wchar_t*>(printers[i].location.c_str()));
-            ListView_SetItemText(list(), i, 2, const_cast<wchar_t*>(printers[i].description.c_str()));
         }
         auto stored = std::find_if(printers.begin(), printers.end(),
                                    [this](const ListedPrinter& printer) { return printer.name == printerName_; });
@@ -113,9 +144,13 @@ void ConfigurePortDialog::printerClicked() {
     // Only a click picks a printer: moving the selection with the keys does not.
     int row = ListView_GetNextItem(list(), -1, LVNI_SELECTED);
     if (row < 0) return;
-    wchar_t text[1024] = {};
-    ListView_GetItemText(list(), row, 0, text, static_cast<int>(std::size(text)));
-    printerName_ = text;
+    // The name whole, from the list behind the row: the row's item data is
+    // its index there, whatever order the rows are sorted in.
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!ListView_GetItem(list(), &item)) return;
+    printerName_ = printers_.printers().at(static_cast<size_t>(item.lParam)).name;
     putFieldsIntoControls();
 }
 
@@ -125,12 +160,9 @@ namespace {
 // unit (a prefix first), always ascending. Rows are known by their index
 // into the printer list, which is their item data.
 struct ColumnOrder {
-    const std::vector<ListedPrinter>* printers;
+    const PrinterListData* printers;
     int column;
-    const std::wstring& text(LPARAM row) const {
-        const ListedPrinter& printer = (*printers)[static_cast<size_t>(row)];
-        return column == 0 ? printer.name : column == 1 ? printer.location : printer.description;
-    }
+    const std::wstring& text(LPARAM row) const { return printers->text(static_cast<size_t>(row), column); }
     static int CALLBACK compare(LPARAM first, LPARAM second, LPARAM order) {
         const ColumnOrder& by = *reinterpret_cast<const ColumnOrder*>(order);
         return by.text(first).compare(by.text(second));
@@ -140,14 +172,20 @@ struct ColumnOrder {
 }  // namespace
 
 void ConfigurePortDialog::sortByColumn(int column) {
-    ColumnOrder order{&printers_.printers(), column};
+    ColumnOrder order{&printers_, column};
     ListView_SortItems(list(), ColumnOrder::compare, reinterpret_cast<LPARAM>(&order));
+}
+
+void ConfigurePortDialog::showCell(NMLVDISPINFOW& cell) const {
+    if (!(cell.item.mask & LVIF_TEXT) || !cell.item.pszText || cell.item.cchTextMax <= 0) return;
+    const std::wstring& text = printers_.text(static_cast<size_t>(cell.item.lParam), cell.item.iSubItem);
+    lstrcpynW(cell.item.pszText, text.c_str(), cell.item.cchTextMax);
 }
 
 void ConfigurePortDialog::hostOrPortEdited() {
     // Another server: the printer chosen on the old one is forgotten.
     readControlsIntoFields();
-    ListView_DeleteAllItems(list());
+    emptyPrinterList();
     printerName_.clear();
     putFieldsIntoControls();
 }
@@ -176,8 +214,9 @@ private:
 void ConfigurePortDialog::showOptions() {
     readControlsIntoFields();
     try {
-        PortOptions options(settings_.portName);
-        queryOptions(channel_, options);
+        PortOptions before(settings_.portName);
+        queryOptions(channel_, before);
+        PortOptions options = before;
         bool confirmed = false;
         {
             // The options dialog has no owner; while it runs this dialog
@@ -186,7 +225,11 @@ void ConfigurePortDialog::showOptions() {
             QRXOptionsDialog dialog(options);
             confirmed = dialog.runModal() == IDOK;
         }
-        if (confirmed) updateOptions(channel_, options);
+        if (confirmed) {
+            PortChange change;
+            change.add(before, options);
+            change.send(channel_);
+        }
     } catch (const RuntimeError& error) {
         error.showMessage();
         error.reportEvent(EVENT_UI_SYSTEM_ERROR);

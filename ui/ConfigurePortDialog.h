@@ -5,6 +5,8 @@
 #pragma once
 
 #include "Dialog.h"
+
+#include <commctrl.h>
 #include "PortRecords.h"
 #include "PrinterListData.h"
 
@@ -21,8 +23,11 @@ private:
     void onOk() override;
 
     void fillPrinterList();
+    void emptyPrinterList();
     void getPrinterList();
     void printerClicked();
+    // A row's text in a column, asked for by the list as it draws.
+    void showCell(NMLVDISPINFOW& cell) const;
     void sortByColumn(int column);
     void hostOrPortEdited();
     void unattendedClicked();

@@ -1,6 +1,7 @@
 // The monitor UI table that the spooler asks for, and its three actions.
 #include "EntryGuard.h"
 #include "EventIds.h"
+#include "MessageBoxes.h"
 #include "PortActions.h"
 
 #include <winsplp.h>
@@ -16,8 +17,10 @@ void reportUIError(const RuntimeError& error) {
 }
 
 // An action on a named object; the spooler never passes a null name.
+// The entry's own boxes belong to the window the spooler passed.
 template <class Action>
-BOOL guardAction(PCWSTR name, Action&& action) noexcept {
+BOOL guardAction(HWND owner, PCWSTR name, Action&& action) noexcept {
+    MessageBoxOwner boxes(owner);
     return guardEntry(
         [&]() -> BOOL {
             if (!name) {
@@ -31,19 +34,20 @@ BOOL guardAction(PCWSTR name, Action&& action) noexcept {
 
 // The out-parameter for the new port's name is left as the caller set it.
 BOOL WINAPI addPortUI(PCWSTR serverName, HWND owner, PCWSTR monitorName, PWSTR*) {
-    return guardAction(monitorName, [&](const std::wstring& monitor) {
+    return guardAction(owner, monitorName, [&](const std::wstring& monitor) {
         return actions::addPort(windowPortDialogs(), serverName, owner, monitor);
     });
 }
 
 BOOL WINAPI configurePortUI(PCWSTR serverName, HWND owner, PCWSTR portName) {
-    return guardAction(portName, [&](const std::wstring& port) {
+    return guardAction(owner, portName, [&](const std::wstring& port) {
         return actions::configurePort(windowPortDialogs(), serverName, owner, port);
     });
 }
 
-BOOL WINAPI deletePortUI(PCWSTR serverName, HWND, PCWSTR portName) {
-    return guardAction(portName, [&](const std::wstring& port) { return actions::deletePort(serverName, port); });
+BOOL WINAPI deletePortUI(PCWSTR serverName, HWND owner, PCWSTR portName) {
+    return guardAction(owner, portName,
+                       [&](const std::wstring& port) { return actions::deletePort(serverName, owner, port); });
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "PortActions.h"
 
 #include "EventIds.h"
+#include "MessageBoxes.h"
 #include "ResourceIds.h"
 #include "ResourceStrings.h"
 
@@ -16,7 +17,10 @@ namespace {
 // becomes the last error: FALSE. The channel is closed by the steps
 // themselves on every other path.
 template <class Steps>
-BOOL runAction(Steps&& steps) {
+BOOL runAction(HWND owner, Steps&& steps) {
+    // The action's boxes belong to the window the spooler passed; its
+    // dialogs take them over while they run.
+    MessageBoxOwner boxes(owner);
     std::optional<XcvChannel> channel;
     try {
         return steps(channel);
@@ -46,7 +50,7 @@ bool runFlow(Steps&& steps) {
 }  // namespace
 
 BOOL addPort(PortDialogs& dialogs, const wchar_t* serverName, HWND owner, const std::wstring& monitorName) {
-    return runAction([&](std::optional<XcvChannel>& channel) -> BOOL {
+    return runAction(owner, [&](std::optional<XcvChannel>& channel) -> BOOL {
         channel.emplace(serverName, ChannelKind::Monitor, monitorName);
         std::optional<std::wstring> portName = dialogs.askNewPortName(owner, *channel);
         if (!portName) {
@@ -55,8 +59,10 @@ BOOL addPort(PortDialogs& dialogs, const wchar_t* serverName, HWND owner, const 
             return FALSE;
         }
         channel->perform(L"AddPort", *portName);
-        if (!configurePortFlow(dialogs, *channel, owner, *portName)) {
-            deletePortFlow(*channel, *portName);
+        if (configurePortFlow(dialogs, *channel, owner, *portName) != Configured::Yes) {
+            // Only a port that is gone is reported as deleted; a refused
+            // delete is the failure, and the port is still there.
+            channel->perform(L"DeletePort", *portName);
             throw RuntimeError(loadResourceString(IDS_PORT_DELETED), ERROR_CANCELLED);
         }
         channel->close();
@@ -65,17 +71,18 @@ BOOL addPort(PortDialogs& dialogs, const wchar_t* serverName, HWND owner, const 
 }
 
 BOOL configurePort(PortDialogs& dialogs, const wchar_t* serverName, HWND owner, const std::wstring& portName) {
-    return runAction([&](std::optional<XcvChannel>& channel) -> BOOL {
+    return runAction(owner, [&](std::optional<XcvChannel>& channel) -> BOOL {
         channel.emplace(serverName, ChannelKind::Port, portName);
-        // A failed or cancelled configuration has been dealt with by the flow.
-        configurePortFlow(dialogs, *channel, owner, portName);
+        // A failure has been shown by the flow, which left its code as the
+        // last error; a cancelled configuration is no failure.
+        Configured outcome = configurePortFlow(dialogs, *channel, owner, portName);
         channel->close();
-        return TRUE;
+        return outcome == Configured::Failed ? FALSE : TRUE;
     });
 }
 
-BOOL deletePort(const wchar_t* serverName, const std::wstring& portName) {
-    return runAction([&](std::optional<XcvChannel>& channel) -> BOOL {
+BOOL deletePort(const wchar_t* serverName, HWND owner, const std::wstring& portName) {
+    return runAction(owner, [&](std::optional<XcvChannel>& channel) -> BOOL {
         channel.emplace(serverName, ChannelKind::Port, portName);
         bool deleted = deletePortFlow(*channel, portName);
         channel->close();
@@ -83,14 +90,23 @@ BOOL deletePort(const wchar_t* serverName, const std::wstring& portName) {
     });
 }
 
-bool configurePortFlow(PortDialogs& dialogs, XcvChannel& channel, HWND owner, const std::wstring& portName) {
-    return runFlow([&] {
-        PortSettings settings(portName);
-        querySettings(channel, settings);
-        if (!dialogs.configurePort(owner, channel, settings)) return false;
-        updateSettings(channel, settings);
+Configured configurePortFlow(PortDialogs& dialogs, XcvChannel& channel, HWND owner, const std::wstring& portName) {
+    Configured outcome = Configured::Failed;
+    runFlow([&] {
+        PortSettings before(portName);
+        querySettings(channel, before);
+        PortSettings settings = before;
+        if (!dialogs.configurePort(owner, channel, settings)) {
+            outcome = Configured::Cancelled;
+            return false;
+        }
+        PortChange change;
+        change.add(before, settings);
+        change.send(channel);
+        outcome = Configured::Yes;
         return true;
     });
+    return outcome;
 }
 
 bool deletePortFlow(XcvChannel& channel, const std::wstring& portName) {

@@ -3,9 +3,8 @@
 #include "ResourceIds.h"
 #include "ResourceStrings.h"
 #include "RuntimeError.h"
+#include "TcpPortNumber.h"
 #include "XcvClient.h"
-
-#include <algorithm>
 
 void checkNewPortName(XcvChannel& channel, const std::wstring& portName) {
     if (portName.empty()) throw RuntimeWarning(loadResourceString(IDS_ENTER_PORT_NAME));
@@ -25,8 +24,8 @@ void checkHostName(const std::wstring& hostName) {
 
 void checkPortNumber(const std::wstring& portNumber) {
     if (portNumber.empty()) throw RuntimeWarning(loadResourceString(IDS_ENTER_HOST_PORT));
-    if (!std::all_of(portNumber.begin(), portNumber.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
-        throw RuntimeWarning(loadResourceString(IDS_PORT_NUMBER_NOT_INTEGER));
+    if (!isDecimalNumber(portNumber)) throw RuntimeWarning(loadResourceString(IDS_PORT_NUMBER_NOT_INTEGER));
+    if (!isTcpPortNumber(portNumber)) throw RuntimeWarning(loadResourceString(IDS_PORT_NUMBER_OUT_OF_RANGE));
 }
 
 void checkPrinterName(const std::wstring& printerName) {

@@ -13,7 +13,8 @@ class XcvChannel;
 void checkNewPortName(XcvChannel& channel, const std::wstring& portName);
 // Not empty (3534).
 void checkHostName(const std::wstring& hostName);
-// Not empty (3535), and decimal digits only (3538).
+// Not empty (3535), decimal digits only (3538), and a TCP port: 1 to 65535
+// (3557).
 void checkPortNumber(const std::wstring& portNumber);
 // Not empty (3536).
 void checkPrinterName(const std::wstring& printerName);

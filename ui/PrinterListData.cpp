@@ -24,6 +24,11 @@ void PrinterListData::assign(const std::wstring& reply) {
     }
 }
 
+const std::wstring& PrinterListData::text(size_t printer, int column) const {
+    const ListedPrinter& listed = printers_.at(printer);
+    return column == 0 ? listed.name : column == 1 ? listed.location : listed.description;
+}
+
 void PrinterListData::query(const std::wstring& hostName, const std::wstring& portNumber, XcvChannel& channel) {
     printers_.clear();
     std::vector<BYTE> reply;

@@ -32,6 +32,8 @@ public:
     void assign(const std::wstring& reply);
 
     const std::vector<ListedPrinter>& printers() const { return printers_; }
+    // A printer's text in a column of the list: 0 name, 1 location, 2 description.
+    const std::wstring& text(size_t printer, int column) const;
 
 private:
     std::vector<ListedPrinter> printers_;

@@ -82,10 +82,28 @@ void queryRecord(XcvChannel& channel, Record& record, const RecordCommands<Recor
     channel.query(commands.flag.query, record.portName, record.*commands.flag.field);
 }
 
+std::wstring flagText(DWORD flag) { return flag ? L"true" : L"false"; }
+
+// The Set commands of a record, each with the value it writes and the one
+// read before.
+template <class Record>
+std::vector<PortChange::Write> writesOf(const Record& before, const Record& after,
+                                        const RecordCommands<Record>& commands) {
+    std::vector<PortChange::Write> writes;
+    for (const auto& text : commands.texts)
+        writes.push_back({text.update, after.portName, after.*text.field, before.*text.field});
+    writes.push_back({commands.flag.update, after.portName, flagText(after.*commands.flag.field),
+                      flagText(before.*commands.flag.field)});
+    return writes;
+}
+
+void sendWrites(XcvChannel& channel, const std::vector<PortChange::Write>& writes) {
+    for (const PortChange::Write& write : writes) channel.update(write.command, write.portName, write.value);
+}
+
 template <class Record>
 void updateRecord(XcvChannel& channel, const Record& record, const RecordCommands<Record>& commands) {
-    for (const auto& text : commands.texts) channel.update(text.update, record.portName, record.*text.field);
-    channel.update(commands.flag.update, record.portName, record.*commands.flag.field);
+    sendWrites(channel, writesOf(record, record, commands));
 }
 
 }  // namespace
@@ -186,7 +204,7 @@ void XcvChannel::update(const std::wstring& command, const std::wstring& portNam
 }
 
 void XcvChannel::update(const std::wstring& command, const std::wstring& portName, DWORD flag) {
-    update(command, portName, flag ? L"true" : L"false");
+    update(command, portName, flagText(flag));
 }
 
 bool XcvChannel::fetch(const std::wstring& command, const std::wstring& input, std::vector<BYTE>& reply,
@@ -208,4 +226,39 @@ void queryOptions(XcvChannel& channel, PortOptions& options) { queryRecord(chann
 
 void updateOptions(XcvChannel& channel, const PortOptions& options) {
     updateRecord(channel, options, kOptionsCommands);
+}
+
+void PortChange::add(const PortSettings& before, const PortSettings& after) {
+    std::vector<Write> writes = writesOf(before, after, kSettingsCommands);
+    writes_.insert(writes_.end(), writes.begin(), writes.end());
+}
+
+void PortChange::add(const PortOptions& before, const PortOptions& after) {
+    std::vector<Write> writes = writesOf(before, after, kOptionsCommands);
+    writes_.insert(writes_.end(), writes.begin(), writes.end());
+}
+
+void PortChange::send(XcvChannel& channel) const {
+    for (auto write = writes_.begin(); write != writes_.end(); ++write) {
+        try {
+            channel.update(write->command, write->portName, write->value);
+        } catch (const RuntimeError& failure) {
+            // A write that changed nothing needs no undoing; the failed one
+            // is taken to have written nothing.
+            std::wstring notPutBack;
+            for (auto done = writes_.begin(); done != write; ++done) {
+                if (done->value == done->previous) continue;
+                try {
+                    channel.update(done->command, done->portName, done->previous);
+                } catch (const RuntimeError&) {
+                    notPutBack += (notPutBack.empty() ? L"" : L", ") + std::wstring(done->command);
+                }
+            }
+            std::wstring message = failure.message();
+            if (!message.empty() && message.back() != L'\n') message += L'\n';
+            message += notPutBack.empty() ? loadResourceString(IDS_SETTINGS_PUT_BACK)
+                                          : fillTemplate(loadResourceString(IDS_SETTINGS_NOT_PUT_BACK), notPutBack);
+            throw RuntimeError(message, failure.code());
+        }
+    }
 }

@@ -89,3 +89,23 @@ void updateSettings(XcvChannel& channel, PortSettings settings);
 // The options: the seven option queries and updates, in their order.
 void queryOptions(XcvChannel& channel, PortOptions& options);
 void updateOptions(XcvChannel& channel, const PortOptions& options);
+
+// One change of a port, made whole or not at all: its records' Set commands
+// in their order; when one fails, the values already written are written
+// again as they were read before the change. The failure is then raised with
+// its code, its message followed by whether every setting is as it was or
+// which ones could not be put back.
+class PortChange {
+public:
+    void add(const PortSettings& before, const PortSettings& after);
+    void add(const PortOptions& before, const PortOptions& after);
+    void send(XcvChannel& channel) const;
+
+    struct Write {
+        const wchar_t* command;
+        std::wstring portName, value, previous;
+    };
+
+private:
+    std::vector<Write> writes_;
+};

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 #include <functional>
 #include <sstream>
 #include <vector>
@@ -177,17 +180,44 @@ TEST(ModuleEntry, ExitCleansUpOnUnloadButNotAtProcessEnd) {
     }
 }
 
-TEST(MessageBoxes, ErrorsAndWarningsUseTheirStylesAndTheMonitorCaption) {
-    qrxtest::RecordingMessageBoxes boxes;
-    RuntimeError(L"broken", 1).showMessage();
-    showWarning(RuntimeWarning(L"fix it"));
-    auto shown = boxes.boxes();
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0].text, L"broken");
-    EXPECT_EQ(shown[0].caption, L"Prentova Port Monitor");
-    EXPECT_EQ(shown[0].style, 0x00211010u);
-    EXPECT_EQ(shown[1].text, L"fix it");
-    EXPECT_EQ(shown[1].style, 0x00211030u);
+// The monitor's boxes have no owner and the service style; a box shown for
+// a window (the innermost owner) belongs to it and has no service style.
+TEST(MessageBoxes, ErrorsAndWarningsUseTheirStylesTheMonitorCaptionAndTheirOwner) {
+    const HWND spoolerWindow = reinterpret_cast<HWND>(0x1010), dialog = reinterpret_cast<HWND>(0x2020);
+    const struct {
+        const char* title;
+        std::vector<HWND> owners;  // scopes, outermost first
+        HWND owner;
+        UINT errorStyle, warningStyle;
+    } cases[] = {
+        {"the monitor", {}, nullptr, 0x00211010, 0x00211030},
+        {"the desktop, no window", {nullptr}, nullptr, 0x00011010, 0x00011030},
+        {"the spooler's window", {spoolerWindow}, spoolerWindow, 0x00011010, 0x00011030},
+        {"a dialog over it", {spoolerWindow, dialog}, dialog, 0x00011010, 0x00011030},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        qrxtest::RecordingMessageBoxes boxes;
+        {
+            std::vector<std::unique_ptr<MessageBoxOwner>> scopes;
+            for (HWND owner : c.owners) scopes.push_back(std::make_unique<MessageBoxOwner>(owner));
+            RuntimeError(L"broken", 1).showMessage();
+            showWarning(RuntimeWarning(L"fix it"));
+            while (!scopes.empty()) scopes.pop_back();  // innermost first, as on a stack
+        }
+        RuntimeError(L"after", 1).showMessage();
+        auto shown = boxes.boxes();
+        ASSERT_EQ(shown.size(), 3u);
+        EXPECT_EQ(shown[0].text, L"broken");
+        EXPECT_EQ(shown[0].caption, L"Prentova Port Monitor");
+        EXPECT_EQ(shown[0].style, c.errorStyle);
+        EXPECT_EQ(shown[0].owner, c.owner);
+        EXPECT_EQ(shown[1].text, L"fix it");
+        EXPECT_EQ(shown[1].style, c.warningStyle);
+        EXPECT_EQ(shown[1].owner, c.owner);
+        EXPECT_EQ(shown[2].style, 0x00211010u) << "the scopes are gone";
+        EXPECT_EQ(shown[2].owner, nullptr);
+    }
 }
 
 TEST(LPDRuntimeError, IsCaughtAsARuntimeErrorWithTheServersText) {

@@ -461,6 +461,29 @@ TEST(TcpSocket, ResolvesServiceNamesAndRejectsNonsensePorts) {
     EXPECT_NE(unresolved.code(), 0u);
 }
 
+// A number beyond the last TCP port would be wrapped by the name resolution
+// into another port (71137 reached 5601): it fails before any connection.
+TEST(TcpSocket, OnlyNumbersFrom1To65535AreTcpPorts) {
+    const std::wstring closed = qrxtest::closedPort();
+    const std::wstring wrapped = std::to_wstring(std::stoul(closed) + 65536);
+    const struct {
+        std::wstring port;
+        bool accepted;  // then refused by the peer, since nothing listens
+    } cases[] = {
+        {L"0", false},     {L"65536", false}, {L"70001", false}, {wrapped, false}, {L"99999999999999999999", false},
+        {L"1", true},      {L"65535", true},  {closed, true},    {L"000" + closed, true},
+    };
+    for (const auto& c : cases) {
+        TcpSocket socket;
+        RuntimeError error = thrownError([&] { socket.connect(L"127.0.0.1", c.port); });
+        const std::wstring headline = c.accepted ? L"VAV5053E Communication error: Connection failed.\n"
+                                                 : L"VAV5053E Communication error: getaddrinfo failed.\n";
+        EXPECT_EQ(error.message().rfind(headline + L"host: 127.0.0.1, port " + c.port + L"\n", 0), 0u)
+            << testing::PrintToString(error.message());
+        EXPECT_EQ(error.code(), static_cast<DWORD>(c.accepted ? WSAECONNREFUSED : WSAEINVAL)) << c.port.size();
+    }
+}
+
 TEST(TcpSocket, ARefusedConnectionCarriesTheRefusal) {
     std::wstring port = qrxtest::closedPort();
     TcpSocket socket;

@@ -214,10 +214,16 @@ TEST_F(XcvThroughSpooler, WithoutAdministratorAccessEvenReadingIsRefused) {
     EXPECT_TRUE(portKeyExists(port.name()));
 }
 
-TEST_F(XcvThroughSpooler, PortExistsKnowsThePortsOfEveryMonitorLetterCaseCounting) {
-    EXPECT_EQ(client_.run(L"PortExists", L"LPT1:"), 3537u);
-    EXPECT_EQ(client_.run(L"PortExists", L"lpt1:"), 0u);
-    EXPECT_EQ(client_.run(L"PortExists", L"QRXNOSUCHPORT:"), 0u);
+TEST_F(XcvThroughSpooler, PortExistsKnowsThePortsOfEveryMonitorWhateverTheirLetterCase) {
+    TestPort port(client_, L"QRXCASE:");
+    const struct {
+        const wchar_t* name;
+        DWORD status;
+    } cases[] = {
+        {L"LPT1:", 3537}, {L"lpt1:", 3537}, {L"Lpt1:", 3537},         {L"QRXCASE:", 3537},
+        {L"qrxcase:", 3537}, {L"QRXCASE", 0}, {L"QRXNOSUCHPORT:", 0}, {L"LPT1: ", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(client_.run(L"PortExists", c.name), c.status) << c.name;
 }
 
 TEST_F(XcvThroughSpooler, OnlyTheExactTextTrueStoresOne) {

@@ -39,15 +39,16 @@ struct RecordedBox {
     std::wstring text;
     std::wstring caption;
     UINT style;
+    HWND owner;
 };
 
 class RecordingMessageBoxes : public MessageBoxPresenter {
 public:
     RecordingMessageBoxes() { setMessageBoxes(this); }
     ~RecordingMessageBoxes() override { setMessageBoxes(nullptr); }
-    void show(const std::wstring& text, const std::wstring& caption, UINT style) override {
+    void show(HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        boxes_.push_back({text, caption, style});
+        boxes_.push_back({text, caption, style, owner});
     }
     std::vector<RecordedBox> boxes() const {
         std::lock_guard<std::mutex> lock(mutex_);

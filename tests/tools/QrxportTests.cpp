@@ -2,6 +2,7 @@
 // the reference server: in this process, as a program of its own, and over a
 // stand-in spooler for a Set that fails after "AddPort".
 #include "PortCommands.h"
+#include "ResourceIds.h"
 #include "RegistryKey.h"
 #include "Recorders.h"
 #include "ReferenceServer.h"
@@ -15,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <sstream>
 
@@ -153,6 +156,13 @@ TEST_F(Qrxport, AddsShowsListsChangesTestsAndDeletesAPort) {
     EXPECT_EQ(values(L"QRXCLI1:", {L"Room", L"Name", L"Host", L"Printer", L"Unattended", L"Addr"}),
               L"14|Ann O'Hara|127.0.0.1|PRT1|0|PO Box 7\n\n\n|")
         << "what was not given stays";
+    // The word after an option is its value, help words too; the first and
+    // the last TCP port are port numbers.
+    for (const wchar_t* lpdPort : {L"1", L"65535"})
+        EXPECT_EQ(inProcess({L"set", L"QRXCLI1:", L"--room", L"-h", L"--attributes", L"/?", L"--port", lpdPort}).all(),
+                  L"0|Port QRXCLI1: changed.\n");
+    EXPECT_EQ(values(L"QRXCLI1:", {L"Room", L"Attr", L"Port"}), L"-h|/?|65535|");
+    inProcess({L"set", L"QRXCLI1:", L"--port", port_});
 
     EXPECT_EQ(inProcess({L"printers", L"127.0.0.1", port_}).out,
               L"Printer  Location  Description\nPRT1     Floor 2   Laser, duplex\nPRT2     Basement  Labels\n");
@@ -187,6 +197,7 @@ TEST_F(Qrxport, RefusesBadInputWithItsMessageAndChangesNothing) {
     const std::wstring unknown = systemLine(ERROR_UNKNOWN_PORT) + L"\nname: ";
     const std::wstring noHost = L"VAV5004I Enter the host name of the Hostra system in Host Name.";
     const std::wstring notInteger = L"VAV5008I The port numer must be an integer.";
+    const std::wstring outOfRange = L"VAV5009I The port number must be between 1 and 65535.";
     const std::wstring help = L"\nqrxport --help shows the usage.";
     const wchar_t* const host[] = {L"--host", L"127.0.0.1"};
     auto add = [&](const wchar_t* port, Args more) {
@@ -207,6 +218,12 @@ TEST_F(Qrxport, RefusesBadInputWithItsMessageAndChangesNothing) {
          L"DAV5006I Click Get Printer List. Then select the printer you want to use from the Printer Selection list."},
         {add(L"QRXCLI2:", {L"--queue", L"PRT1"}), 1, L"DAV5007I Port QRXCLI2: already exists."},
         {add(L"LPT1:", {L"--queue", L"PRT1"}), 1, L"DAV5007I Port LPT1: already exists."},
+        {add(L"qrxcli2:", {L"--queue", L"PRT2"}), 1, L"DAV5007I Port qrxcli2: already exists."},
+        {add(L"lpt2:", {L"--queue", L"PRT1"}), 1, L"DAV5007I Port lpt2: already exists."},
+        {add(L"QRXCLI1:", {L"--port", L"0", L"--queue", L"PRT1"}), 1, outOfRange},
+        {add(L"QRXCLI1:", {L"--port", L"65536", L"--queue", L"PRT1"}), 1, outOfRange},
+        {{L"set", L"QRXCLI2:", L"--port", L"70001"}, 1, outOfRange},
+        {{L"printers", L"127.0.0.1", L"71137"}, 1, outOfRange},
         {add(L"", {L"--queue", L"PRT1"}), 1, L"VAV5001I Enter a name for the Prentova port."},
         {{L"set", L"QRXCLI2:", L"--port", L"abc", L"--room", L"9"}, 1, notInteger},
         {{L"set", L"QRXCLI2:", L"--host="}, 1, noHost},
@@ -215,8 +232,8 @@ TEST_F(Qrxport, RefusesBadInputWithItsMessageAndChangesNothing) {
         {{L"delete", L"QRXCLI1:"}, 1, unknown + L"QRXCLI1:"},
         {{L"test", L"QRXCLI1:"}, 1, unknown + L"QRXCLI1:"},
         {{L"delete", L"LPT1:"}, 1, unknown + L"LPT1:"},
-        {{L"test", L"QRXCLI3:"}, 1, systemLine(WSAECONNREFUSED)},
-        {{L"printers", L"127.0.0.1", dead}, 1, systemLine(WSAECONNREFUSED)},
+        {{L"test", L"QRXCLI3:"}, 1, systemLine(WSAECONNREFUSED) + L"\nhost: 127.0.0.1, port " + dead},
+        {{L"printers", L"127.0.0.1", dead}, 1, systemLine(WSAECONNREFUSED) + L"\nhost: 127.0.0.1, port " + dead},
         {{L"printers", L"127.0.0.1", L"51x"}, 1, notInteger},
         {add(L"QRXCLI1:", {L"--queue", L"PRT1", L"--colour", L"red"}), 2, L"unknown option --colour" + help},
         {{L"remove", L"QRXCLI2:"}, 2, L"unknown command \"remove\"" + help},
@@ -280,6 +297,44 @@ TEST(QrxportAdd, DeletesTheNewPortAgainWhenASetFails) {
                                      L"AddPort QRXS1:\\0", L"SetDeviceType QRXS1:\\Printer", L"SetHostName QRXS1:\\h",
                                      L"SetPortNo QRXS1:\\515", L"DeletePort QRXS1:\\0", L"close"}));
         EXPECT_TRUE(boxes.boxes().empty()) << "a command shows no message boxes";
+    }
+}
+
+// A Set that fails halfway puts back, with the values read before, what the
+// change had written, and says whether that worked.
+TEST(QrxportSet, MakesAChangeWholeOrNotAtAll) {
+    const qrxtest::XcvAnswer done{0}, denied{ERROR_ACCESS_DENIED, 0, {}, ERROR_ACCESS_DENIED};
+    const std::wstring deniedText = systemLine(ERROR_ACCESS_DENIED);
+    using Lines = std::vector<std::wstring>;
+    const Lines written = {L"SetDeviceType QRXS1:\\Printer", L"SetHostName QRXS1:\\new.example",
+                           L"SetPortNo QRXS1:\\515",        L"SetPrinterName QRXS1:\\PRT1",
+                           L"SetUnattendedFlag QRXS1:\\false", L"SetAddress QRXS1:\\",
+                           L"SetBuilding QRXS1:\\",          L"SetDepartment QRXS1:\\",
+                           L"SetJobAttributes QRXS1:\\",     L"SetName QRXS1:\\",
+                           L"SetRoom QRXS1:\\9"};
+    const struct {
+        const wchar_t* what;
+        std::deque<qrxtest::XcvAnswer> hostWrites;
+        std::wstring outcome;
+    } cases[] = {
+        {L"put back", {}, L"The port's settings are as they were before."},
+        {L"not put back", {done, denied}, L"These settings could not be put back: SetHostName"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        qrxtest::StandInSpooler spooler;
+        spooler.stored = {{L"GetHostName", qrxtest::bytesOf(L"old.example")}, {L"GetPrinterName", qrxtest::bytesOf(L"PRT1")}};
+        spooler.script = {{IDS_PORT_EXISTS}};
+        spooler.commandScript[L"SetHostName"] = c.hostWrites;
+        spooler.fault = qrxtest::StandInSpooler::Fault{L"SetRoom", ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED};
+        EXPECT_EQ(inProcess({L"set", L"QRXS1:", L"--host", L"new.example", L"--room", L"9"}).all(),
+                  L"1|qrxport: " + deniedText + L"\n" + c.outcome + L"\nerror code: 5\n");
+        Lines trace(spooler.trace.end() - 3, spooler.trace.end());
+        EXPECT_EQ(trace, (Lines{written.back(), L"SetHostName QRXS1:\\old.example", L"close"}))
+            << "only what differs is written back";
+        EXPECT_EQ(std::search(spooler.trace.begin(), spooler.trace.end(), written.begin(), written.end()) !=
+                      spooler.trace.end(),
+                  true);
     }
 }
 

@@ -32,6 +32,10 @@ const Lines kQueries = {L"GetHostName P1:",    L"GetHostName P1:",       L"GetPo
                         L"GetPrinterName P1:", L"GetUnattendedFlag P1:", L"GetUnattendedFlag P1:"};
 const Lines kUpdates = {L"SetDeviceType P1:\\Printer", L"SetHostName P1:\\edited.example", L"SetPortNo P1:\\515",
                         L"SetPrinterName P1:\\", L"SetUnattendedFlag P1:\\false"};
+// A change that fails after the host was written writes the host read before.
+const Lines kHostPutBack = {L"SetHostName P1:\\host.example"};
+// The host is written, and then cannot be written back.
+const std::map<std::wstring, std::deque<XcvAnswer>> kBadHost = {{L"SetHostName", {{0}, {5, 0, {}, 5}}}};
 Lines first(const Lines& lines, size_t count) { return Lines(lines.begin(), lines.begin() + count); }
 
 enum class Action { Add, Configure, Delete };
@@ -49,6 +53,7 @@ TEST(PortActions, EachPathHasItsResultLastErrorMessagesAndClosesTheChannel) {
         BOOL result;
         DWORD lastError;  // 0: not looked at
         Lines boxes, events, trace;
+        std::map<std::wstring, std::deque<XcvAnswer>> commandScript = {};
     } cases[] = {
         {"add: name cancelled", Action::Add, NameCancelled, {}, FALSE, 1223, {}, {}, join({kOpenMonitor, kClose})},
         {"add: configured", Action::Add, Ok, {}, TRUE, 0, {}, {},
@@ -60,10 +65,10 @@ TEST(PortActions, EachPathHasItsResultLastErrorMessagesAndClosesTheChannel) {
         {"add: a query fails", Action::Add, Ok, Fault{L"GetPrinterName", 2, 0}, FALSE, 1223, {sys2, kPortDeleted},
          deleted, join({kOpenMonitor, kAdd, first(kQueries, 4), kDelete, kClose})},
         {"add: an update fails", Action::Add, Ok, Fault{L"SetPortNo", 3537, 183}, FALSE, 1223,
-         {kPortExists, kPortDeleted}, deleted,
-         join({kOpenMonitor, kAdd, kQueries, first(kUpdates, 3), kDelete, kClose})},
-        {"add: DeletePort refused", Action::Add, ConfigureCancelled, Fault{L"DeletePort", 5, 0}, FALSE, 1223,
-         {sys5, kPortDeleted}, deleted, join({kOpenMonitor, kAdd, kQueries, kDelete, kClose})},
+         {kPortExists + L"\n" + kSettingsPutBack, kPortDeleted}, deleted,
+         join({kOpenMonitor, kAdd, kQueries, first(kUpdates, 3), kHostPutBack, kDelete, kClose})},
+        {"add: DeletePort refused", Action::Add, ConfigureCancelled, Fault{L"DeletePort", 5, 0}, FALSE, 5, {sys5},
+         {sys5}, join({kOpenMonitor, kAdd, kQueries, kDelete, kClose})},
         {"add: no channel", Action::Add, Ok, noOpen, FALSE, 1801, openFailed, openFailed, kOpenMonitor},
         {"add: close fails", Action::Add, Ok, noClose, FALSE, 6, closeFailed, closeFailed,
          join({kOpenMonitor, kAdd, kQueries, kUpdates, kClose})},
@@ -73,10 +78,15 @@ TEST(PortActions, EachPathHasItsResultLastErrorMessagesAndClosesTheChannel) {
          join({kOpenPort, kQueries, kUpdates, kClose})},
         {"configure: cancelled", Action::Configure, ConfigureCancelled, {}, TRUE, 1223, {}, {},
          join({kOpenPort, kQueries, kClose})},
-        {"configure: a query fails", Action::Configure, Ok, Fault{L"GetHostName", 2, 0}, TRUE, 2, {sys2}, {},
+        {"configure: a query fails", Action::Configure, Ok, Fault{L"GetHostName", 2, 0}, FALSE, 2, {sys2}, {},
          join({kOpenPort, first(kQueries, 1), kClose})},
-        {"configure: an update fails", Action::Configure, Ok, Fault{L"SetHostName", 3537, 0}, TRUE, 3537,
-         {kPortExists}, {}, join({kOpenPort, kQueries, first(kUpdates, 2), kClose})},
+        {"configure: the first change fails", Action::Configure, Ok, Fault{L"SetHostName", 3537, 0}, FALSE, 3537,
+         {kPortExists + L"\n" + kSettingsPutBack}, {}, join({kOpenPort, kQueries, first(kUpdates, 2), kClose})},
+        {"configure: a later update fails", Action::Configure, Ok, Fault{L"SetPrinterName", 5, 0}, FALSE, 5,
+         {sys5 + kSettingsPutBack}, {}, join({kOpenPort, kQueries, first(kUpdates, 4), kHostPutBack, kClose})},
+        {"configure: a setting cannot be put back", Action::Configure, Ok, Fault{L"SetUnattendedFlag", 5, 0}, FALSE,
+         5, {sys5 + kSettingsNotPutBack + L"SetHostName"}, {},
+         join({kOpenPort, kQueries, kUpdates, kHostPutBack, {L"SetPrinterName P1:\\PRT1"}, kClose}), kBadHost},
         {"configure: no channel", Action::Configure, Ok, noOpen, FALSE, 1801, openFailed, openFailed, kOpenPort},
         {"configure: close fails", Action::Configure, Ok, noClose, FALSE, 6, closeFailed, closeFailed,
          join({kOpenPort, kQueries, kUpdates, kClose})},
@@ -96,22 +106,28 @@ TEST(PortActions, EachPathHasItsResultLastErrorMessagesAndClosesTheChannel) {
                           {L"GetPrinterName", bytesOf(L"PRT1")},
                           {L"GetUnattendedFlag", {1, 0, 0, 0}}};
         spooler.fault = c.fault;
+        spooler.commandScript = c.commandScript;
         StandInDialogs dialogs;
         if (c.dialogs != NameCancelled) dialogs.newPortName = L"P1:";
         dialogs.configureOk = c.dialogs != ConfigureCancelled;
 
         const wchar_t* server = L"\\\\print01";
-        const BOOL result = c.action == Action::Add ? actions::addPort(dialogs, server, nullptr, kMonitor)
-                            : c.action == Action::Configure ? actions::configurePort(dialogs, server, nullptr, L"P1:")
-                                                            : actions::deletePort(server, L"P1:");
+        const HWND spoolerWindow = reinterpret_cast<HWND>(0x3030);
+        const BOOL result =
+            c.action == Action::Add         ? actions::addPort(dialogs, server, spoolerWindow, kMonitor)
+            : c.action == Action::Configure ? actions::configurePort(dialogs, server, spoolerWindow, L"P1:")
+                                            : actions::deletePort(server, spoolerWindow, L"P1:");
         const DWORD lastError = GetLastError();
 
         EXPECT_EQ(result, c.result) << c.title;
         EXPECT_EQ(c.lastError ? lastError : 0, c.lastError) << c.title;
-        // Boxes and events of another kind are marked.
+        // Boxes and events of another kind are marked: a box is an error box
+        // owned by the spooler's window, without the service style.
         Lines shown, logged;
-        for (const RecordedBox& box : boxes.boxes())
-            shown.push_back(box.text + (box.style == kErrorBoxStyle ? L"" : L"!"));
+        for (const RecordedBox& box : boxes.boxes()) {
+            const bool owned = box.owner == spoolerWindow && box.style == (kErrorBoxStyle & ~MB_SERVICE_NOTIFICATION);
+            shown.push_back(box.text + (owned ? L"" : L"!"));
+        }
         for (const RecordedEvent& event : events.events()) {
             const bool uiError = event.eventId == EVENT_UI_SYSTEM_ERROR && event.source == kUIEventSource;
             logged.push_back(event.message + (uiError ? L"" : L"!"));

@@ -118,6 +118,8 @@ protected:
 
 TEST_F(PortDialogs, AnAdministratorAddsAndConfiguresAPortThenDeletesIt) {
     PortKeyRemoved added(L"QRXUI1:");
+    qrxtest::StoredPort existing(L"QRXUIA:");
+    existing.set(L"Host", L"127.0.0.1");
     DWORD error = 0;
     INT_PTR result = runScripted(
         [&] { return addPort(error); },
@@ -125,8 +127,11 @@ TEST_F(PortDialogs, AnAdministratorAddsAndConfiguresAPortThenDeletesIt) {
             HWND add = driver.waitForWindow(kAddCaption);
             driver.saveScreenshot(add, screenshot(L"add-port-dialog.png"));
             EXPECT_EQ(warningOf(driver, add, IDOK, L"warning.png"), L"VAV5001I Enter a name for the Prentova port.");
-            driver.setText(add, IDC_ADD_PORT_NAME, L"LPT1:");
-            EXPECT_EQ(warningOf(driver, add, IDOK), L"DAV5007I Port LPT1: already exists.");
+            // A name is taken whatever its letter case, another monitor's too.
+            for (const std::wstring taken : {L"LPT1:", L"lpt1:", L"qrxuia:"}) {
+                driver.setText(add, IDC_ADD_PORT_NAME, taken);
+                EXPECT_EQ(warningOf(driver, add, IDOK), L"DAV5007I Port " + taken + L" already exists.");
+            }
             driver.setText(add, IDC_ADD_PORT_NAME, L"QRXUI1:");
             driver.clickWithoutWaiting(add, IDOK);
 
@@ -143,6 +148,12 @@ TEST_F(PortDialogs, AnAdministratorAddsAndConfiguresAPortThenDeletesIt) {
             driver.setText(configure, IDC_CFG_HOST_PORT, L"5x");
             EXPECT_EQ(warningOf(driver, configure, IDC_CFG_GET_PRINTER_LIST),
                       L"VAV5008I The port numer must be an integer.");
+            for (const wchar_t* noTcpPort : {L"0", L"65536", L"70001"}) {
+                driver.setText(configure, IDC_CFG_HOST_PORT, noTcpPort);
+                EXPECT_EQ(warningOf(driver, configure, IDC_CFG_GET_PRINTER_LIST),
+                          L"VAV5009I The port number must be between 1 and 65535.")
+                    << noTcpPort;
+            }
             driver.setText(configure, IDC_CFG_HOST_PORT, port_);
             driver.click(configure, IDC_CFG_GET_PRINTER_LIST);
             EXPECT_EQ(column(configure, 0), (std::vector<std::wstring>{L"PRT1", L"PRT2", L"Alpha", L"PRT", L"alpha"}));
@@ -192,6 +203,8 @@ TEST_F(PortDialogs, AnAdministratorAddsAndConfiguresAPortThenDeletesIt) {
     EXPECT_EQ(added.text(L"Port"), port_);
     EXPECT_EQ(added.text(L"Printer"), L"PRT2");
     EXPECT_EQ(added.flag(L"Unattended"), 1u);
+
+    EXPECT_EQ(existing.get(L"Host"), L"127.0.0.1") << "the port of the other letter case is unchanged";
 
     SetLastError(0xdeadbeef);
     EXPECT_TRUE(DeletePortW(nullptr, nullptr, const_cast<LPWSTR>(L"QRXUI1:"))) << GetLastError();

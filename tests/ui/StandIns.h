@@ -20,6 +20,8 @@ inline const std::wstring kOpenPrinterFailed = L"VAV5000E The OpenPrinter functi
 inline const std::wstring kPortDeleted = L"VAV5002I The port has been deleted.";
 inline const std::wstring kClosePrinterFailed = L"VAV5003E The ClosePrinter function failed.";
 inline const std::wstring kPortExists = L"DAV5007I Port %1 already exists.";
+inline const std::wstring kSettingsPutBack = L"The port's settings are as they were before.";
+inline const std::wstring kSettingsNotPutBack = L"These settings could not be put back: ";
 
 inline std::vector<BYTE> bytesOf(const std::wstring& text) {
     std::vector<BYTE> bytes((text.size() + 1) * sizeof(wchar_t));
@@ -48,6 +50,8 @@ public:
     std::map<std::wstring, std::vector<BYTE>> stored;
     // Answers to the next XcvDataW calls, before anything else.
     std::deque<XcvAnswer> script;
+    // Answers to the next calls of one command, before the fault and the stored values.
+    std::map<std::wstring, std::deque<XcvAnswer>> commandScript;
     // The failing call: "OpenPrinterW", "ClosePrinter" or a command.
     struct Fault {
         std::wstring call;
@@ -103,6 +107,12 @@ private:
         if (!script.empty()) {
             XcvAnswer answer = script.front();
             script.pop_front();
+            return answer;
+        }
+        auto scripted = commandScript.find(command);
+        if (scripted != commandScript.end() && !scripted->second.empty()) {
+            XcvAnswer answer = scripted->second.front();
+            scripted->second.pop_front();
             return answer;
         }
         if (fault && fault->call == command) return {fault->status, 0, {}, fault->lastError};

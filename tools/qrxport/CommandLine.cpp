@@ -65,7 +65,8 @@ const wchar_t* const kChangeOptionsUsage =
     L"  --address LINE           an address line; up to four, in order\n"
     L"  --attributes TEXT        the job attributes\n"
     L"  --prompt, --no-prompt    whether printing asks for job attributes\n"
-    L"An option's value may also follow an equals sign: --room=12.\n";
+    L"An option's value may also follow an equals sign: --room=12. The word after an\n"
+    L"option that takes a value is its value, whatever it looks like.\n";
 
 const wchar_t* const kCommonUsage =
     L"Options of every command:\n"
@@ -94,10 +95,12 @@ public:
             value = name.substr(equals + 1);
             name.erase(equals);
         }
+        // The word after an option that takes a value is that value, whatever
+        // it looks like ("--room -h" is room "-h"), so that a script's value
+        // is never read as a word of its own.
         auto takeValue = [&]() -> std::wstring {
             if (value) return *value;
-            if (at + 1 >= args_.size() || args_[at + 1].rfind(L"--", 0) == 0)
-                throw UsageError(L"--" + name + L" needs a value");
+            if (at + 1 >= args_.size()) throw UsageError(L"--" + name + L" needs a value");
             return args_[++at];
         };
 
@@ -176,25 +179,32 @@ void PortChanges::applyTo(PortOptions& options) const {
 
 ParsedCommand parseCommandLine(const std::vector<std::wstring>& args) {
     ParsedCommand command;
-    // Help wins over everything else on the line, mistakes included.
-    if (std::any_of(args.begin(), args.end(), isHelp)) {
-        command.help = true;
-        for (const std::wstring& arg : args)
-            if (const VerbEntry* verb = findVerb(arg)) {
-                command.verb = verb->verb;
-                break;
-            }
-        return command;
-    }
-
     OptionReader options(args, command);
     std::vector<std::wstring> operands;
+    std::optional<UsageError> mistake;
+    bool help = false;
     for (size_t at = 0; at < args.size(); ++at) {
-        if (args[at].rfind(L"--", 0) == 0)
-            options.read(at);
-        else
+        if (isHelp(args[at])) {
+            help = true;
+        } else if (args[at].rfind(L"--", 0) == 0) {
+            try {
+                options.read(at);
+            } catch (const UsageError& error) {
+                if (!mistake) mistake = error;
+            }
+        } else {
             operands.push_back(args[at]);
+        }
     }
+    // Help wins over everything else on the line, mistakes included.
+    if (help) {
+        ParsedCommand usage;
+        usage.help = true;
+        auto verb = std::find_if(operands.begin(), operands.end(), findVerb);
+        if (verb != operands.end()) usage.verb = findVerb(*verb)->verb;
+        return usage;
+    }
+    if (mistake) throw *mistake;
     if (operands.empty()) throw UsageError(L"no command given");
     const VerbEntry* verb = findVerb(operands.front());
     if (!verb) throw UsageError(L"unknown command \"" + operands.front() + L"\"");

@@ -122,6 +122,19 @@ private:
         return settings;
     }
 
+    // The printers a server offers; a failure names the server it asked.
+    PrinterListData serverPrinters(XcvChannel& channel, const std::wstring& host, const std::wstring& port) const {
+        PrinterListData list;
+        try {
+            list.query(host, port, channel);
+        } catch (const RuntimeError& failure) {
+            throw RuntimeError(
+                lines(failure.message()) + L"\n" + fillTemplate(loadResourceString(IDS_DETAIL_HOST_PORT), host, port),
+                failure.code());
+        }
+        return list;
+    }
+
     // The configure dialog's checks on OK.
     static void checkSettings(const PortSettings& settings) {
         checkHostName(settings.hostName);
@@ -205,19 +218,23 @@ private:
         const PortChanges& changes = command_.changes;
         XcvChannel channel = monitorChannel();
         requireMonitorPort(channel);
-        PortSettings settings(command_.port);
-        PortOptions options(command_.port);
+        PortChange change;
         if (changes.changesSettings()) {
-            querySettings(channel, settings);
+            PortSettings before(command_.port);
+            querySettings(channel, before);
+            PortSettings settings = before;
             changes.applyTo(settings);
             checkSettings(settings);
+            change.add(before, settings);
         }
         if (changes.changesOptions()) {
-            queryOptions(channel, options);
+            PortOptions before(command_.port);
+            queryOptions(channel, before);
+            PortOptions options = before;
             changes.applyTo(options);
+            change.add(before, options);
         }
-        if (changes.changesSettings()) updateSettings(channel, settings);
-        if (changes.changesOptions()) updateOptions(channel, options);
+        change.send(channel);
         channel.close();
         out_ << L"Port " << command_.port << L" changed.\n";
         return 0;
@@ -236,8 +253,7 @@ private:
         checkHostName(command_.host);
         checkPortNumber(command_.hostPort);
         XcvChannel channel = monitorChannel();
-        PrinterListData list;
-        list.query(command_.host, command_.hostPort, channel);
+        PrinterListData list = serverPrinters(channel, command_.host, command_.hostPort);
         channel.close();
         std::vector<std::vector<std::wstring>> rows{{loadResourceString(IDS_COLUMN_PRINTER),
                                                      loadResourceString(IDS_COLUMN_LOCATION),
@@ -252,8 +268,7 @@ private:
         XcvChannel channel = monitorChannel();
         PortSettings settings = storedSettings(channel);
         checkSettings(settings);
-        PrinterListData list;
-        list.query(settings.hostName, settings.portNumber, channel);
+        PrinterListData list = serverPrinters(channel, settings.hostName, settings.portNumber);
         channel.close();
 
         const auto& printers = list.printers();
