@@ -506,6 +506,8 @@ TEST_F(QrxportTransfer, RefusesADocumentWithAnyProblemAndChangesNothing) {
              L": syntax error while parsing object key - invalid string: missing closing quote; last read: "
              L"'\"por'; expected string literal"},
         {"not an object", "[]", L"the document is not a JSON object"},
+        {"UTF-16", std::string("\xFF\xFE{\0}\0", 6),
+         L"the document is UTF-16; qrxport reads UTF-8 (PowerShell: Out-File -Encoding utf8)"},
     };
     const MonitorState before = monitorState();
     for (const auto& c : cases) {

@@ -126,6 +126,9 @@ std::wstring parserText(const std::string& text) { return std::wstring(text.begi
 class DocumentReader {
 public:
     std::vector<PortRecord> read(const std::string& bytes) {
+        // What Windows PowerShell 5.1's Out-File and Set-Content write unless told otherwise.
+        if (bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0)
+            refuse(L"the document is UTF-16; qrxport reads UTF-8 (PowerShell: Out-File -Encoding utf8)");
         Json document;
         try {
             document = Json::parse(bytes);
