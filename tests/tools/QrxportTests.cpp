@@ -531,8 +531,10 @@ TEST_F(QrxportTransfer, KeepsExistingPortsUnlessToldToReplaceThem) {
         inProcess({L"add", L"QRXCLI2:", L"--host", L"old.example", L"--queue", L"OLD", L"--room", L"9", L"--prompt"})
             .status,
         0);
-    const std::wstring file = documentFile(document(
-        port("QRXCLI1:", "") + ", " + port("QRXCLI2:", R"(, "unattended": true)", R"(, "options": {"name": "N"})")));
+    // With a byte order mark, as PowerShell's Out-File -Encoding utf8 writes it.
+    const std::wstring file = documentFile(
+        "\xEF\xBB\xBF" + document(port("QRXCLI1:", "") + ", " +
+                                  port("QRXCLI2:", R"(, "unattended": true)", R"(, "options": {"name": "N"})")));
     EXPECT_EQ(inProcess({L"import", file}).all(),
               L"1|Port QRXCLI1: added.\nPort QRXCLI2: kept: it exists already (--replace overwrites it).\n"
               L"qrxport: 1 of 2 ports not imported.\n");
