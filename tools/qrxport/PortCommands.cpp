@@ -2,9 +2,10 @@
 
 #include "CommandLine.h"
 #include "CommandMessages.h"
+#include "MonitorPorts.h"
 #include "PortChecks.h"
 #include "PortDocument.h"
-#include "PortWrites.h"
+#include "PortImport.h"
 #include "PrinterListData.h"
 #include "QRXOptionsDialog.h"
 #include "ResourceIds.h"
@@ -98,24 +99,10 @@ private:
         return ports;
     }
 
-    enum class Presence { None, Monitor, OtherMonitor };
-
-    // Whether the spooler knows a port of that name, in any letter case
-    // ("PortExists"), and whether the monitor keeps it: it does not find the
-    // settings of another monitor's port. Asked over the channel, so that it
-    // holds for the spooler of another machine too.
-    static Presence presenceOf(XcvChannel& channel, const std::wstring& port) {
-        DWORD status = channel.request(L"PortExists", port, false);
-        if (status == ERROR_SUCCESS) return Presence::None;
-        if (status != IDS_PORT_EXISTS) throw commandFailure(status, 0);
-        bool found = channel.call(L"GetHostName", port, false).status != ERROR_FILE_NOT_FOUND;
-        return found ? Presence::Monitor : Presence::OtherMonitor;
-    }
-
     // Refuses a port that the monitor does not keep.
     void requireMonitorPort(XcvChannel& channel) const {
         const std::wstring& port = command_.port;
-        if (presenceOf(channel, port) != Presence::Monitor)
+        if (portPresence(channel, port) != PortPresence::Monitor)
             throw RuntimeWarning(messageLines(systemErrorText(ERROR_UNKNOWN_PORT)) + L"\n" +
                                  fillTemplate(loadResourceString(IDS_DETAIL_NAME), port));
     }
@@ -299,73 +286,22 @@ private:
         return 0;
     }
 
-    // Checks all of the document, then adds each port whole, or replaces it
-    // whole when it exists and --replace is given; a port that fails is left
-    // as it was and the others go on.
+    // The document is checked whole before the channel opens; a refusal
+    // of the document or of its names comes before any change.
     int importPorts() {
-        std::vector<PortRecord> ports;
+        size_t failed = 0, count = 0;
         try {
-            ports = readPortDocument(readFileBytes(command_.file));
+            const std::vector<PortRecord> ports = readPortDocument(readFileBytes(command_.file));
+            count = ports.size();
+            XcvChannel channel = monitorChannel();
+            failed = PortImport(channel, monitorPorts()).run(ports, command_.replace, out_);
+            channel.close();
         } catch (const RuntimeWarning& problems) {
-            throw refusal(problems.message());
+            throw RuntimeWarning(L"the file " + command_.file + L" is refused; nothing was changed:\n" +
+                                 messageLines(problems.message()));
         }
-        XcvChannel channel = monitorChannel();
-        const std::vector<bool> existing = existingPorts(channel, ports);
-        size_t imported = 0;
-        for (size_t i = 0; i < ports.size(); ++i) {
-            const std::wstring& name = ports[i].settings.portName;
-            if (existing[i] && !command_.replace) {
-                out_ << L"Port " << name << L" kept: it exists already (--replace overwrites it).\n";
-                continue;
-            }
-            try {
-                if (existing[i]) {
-                    replacePort(channel, ports[i]);
-                } else {
-                    addWholePort(channel, ports[i].settings, &ports[i].options);
-                }
-                out_ << L"Port " << name << (existing[i] ? L" replaced.\n" : L" added.\n");
-                ++imported;
-            } catch (const RuntimeError& failure) {
-                out_ << L"Port " << name << L" not imported: " << describe(failure) << L"\n";
-            }
-        }
-        channel.close();
-        if (imported == ports.size()) return 0;
-        throw RuntimeWarning(std::to_wstring(ports.size() - imported) + L" of " + std::to_wstring(ports.size()) +
-                             L" ports not imported.");
-    }
-
-    // Which of the document's ports the monitor has already. Refuses, before
-    // anything changes, a name that is another monitor's port, or the
-    // monitor's in another letter case (as far as the spooler lists the
-    // monitor's ports: a remote one does not).
-    std::vector<bool> existingPorts(XcvChannel& channel, const std::vector<PortRecord>& ports) const {
-        const std::vector<std::wstring> listed = monitorPorts();
-        std::vector<bool> existing;
-        std::wstring problems;
-        for (size_t i = 0; i < ports.size(); ++i) {
-            const std::wstring& name = ports[i].settings.portName;
-            const std::wstring where = L"ports[" + std::to_wstring(i) + L"] \"" + name + L"\" name: ";
-            const Presence presence = presenceOf(channel, name);
-            auto same = std::find_if(listed.begin(), listed.end(),
-                                     [&](const std::wstring& other) { return samePortName(other.c_str(), name); });
-            if (presence == Presence::OtherMonitor) {
-                problems += where + fillTemplate(loadResourceString(IDS_PORT_EXISTS), name) +
-                            L" It is another monitor's port.\n";
-            } else if (presence == Presence::Monitor && same != listed.end() && *same != name) {
-                problems += where + L"the monitor has this port as \"" + *same +
-                            L"\" (port names are the same in any letter case)\n";
-            }
-            existing.push_back(presence == Presence::Monitor);
-        }
-        if (!problems.empty()) throw refusal(problems);
-        return existing;
-    }
-
-    RuntimeWarning refusal(const std::wstring& problems) const {
-        return RuntimeWarning(L"the file " + command_.file + L" is refused; nothing was changed:\n" +
-                              messageLines(problems));
+        if (!failed) return 0;
+        throw RuntimeWarning(std::to_wstring(failed) + L" of " + std::to_wstring(count) + L" ports not imported.");
     }
 
     const ParsedCommand& command_;

@@ -1,9 +1,17 @@
-#include "PortWrites.h"
+#include "MonitorPorts.h"
 
 #include "CommandMessages.h"
 #include "ResourceIds.h"
 #include "ResourceStrings.h"
 #include "XcvClient.h"
+
+PortPresence portPresence(XcvChannel& channel, const std::wstring& portName) {
+    DWORD status = channel.request(L"PortExists", portName, false);
+    if (status == ERROR_SUCCESS) return PortPresence::None;
+    if (status != IDS_PORT_EXISTS) throw commandFailure(status, 0);
+    bool found = channel.call(L"GetHostName", portName, false).status != ERROR_FILE_NOT_FOUND;
+    return found ? PortPresence::Monitor : PortPresence::OtherMonitor;
+}
 
 PortRecord readPort(XcvChannel& channel, const std::wstring& portName) {
     PortRecord port(portName);
