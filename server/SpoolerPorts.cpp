@@ -61,11 +61,11 @@ PortListing listSpoolerPorts(const wchar_t* serverName) {
     throwCallFailed(L"EnumPorts()", status);
 }
 
+}  // namespace
+
 bool samePortName(const wchar_t* listed, const std::wstring& name) {
     return CompareStringOrdinal(listed, -1, name.c_str(), static_cast<int>(name.size()), TRUE) == CSTR_EQUAL;
 }
-
-}  // namespace
 
 std::vector<SpoolerPort> spoolerPorts(const wchar_t* serverName) {
     const PortListing listing = listSpoolerPorts(serverName);

@@ -15,8 +15,11 @@ struct SpoolerPort {
 // with its code.
 std::vector<SpoolerPort> spoolerPorts(const wchar_t* serverName);
 
-// Whether a port of that name exists, of any monitor. The spooler and the
-// registry take "QRXA:" and "qrxa:" for one port, so names are compared
-// ordinally without regard to letter case. A listing the spooler refuses
-// raises the call-failed error with its code.
+// Whether two names name one port. The spooler and the registry take "QRXA:"
+// and "qrxa:" for one port, so names are compared ordinally without regard
+// to letter case.
+bool samePortName(const wchar_t* listed, const std::wstring& name);
+
+// Whether a port of that name exists, of any monitor, by samePortName. A
+// listing the spooler refuses raises the call-failed error with its code.
 bool spoolerHasPort(const std::wstring& portName);

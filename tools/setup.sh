@@ -23,6 +23,7 @@ packages=(
   fp-utils
   wixl msitools
   osslsigncode openssl python3
+  nlohmann-json3-dev
 )
 # Wine's 32-bit loader, for the x86 suite only: it must match the 64-bit
 # packages' versions exactly, so a mirror caught mid-sync (an i386 index that

@@ -7,13 +7,17 @@ namespace {
 
 // A command as one line: the verb, what it names, and each change given.
 std::wstring summary(const ParsedCommand& c) {
-    const wchar_t* const verbs[] = {L"none", L"list", L"show", L"add", L"set", L"delete", L"printers", L"test"};
+    const wchar_t* const verbs[] = {L"none",   L"list",     L"show", L"add",    L"set",
+                                    L"delete", L"printers", L"test", L"export", L"import"};
     std::wstring text = verbs[static_cast<int>(c.verb)];
     auto item = [&](const wchar_t* name, const std::wstring& value) { text += L" " + (name + (L"=" + value)); };
     if (c.help) text += L" help";
     if (!c.server.empty()) item(L"server", c.server);
     if (!c.port.empty()) item(L"port", c.port);
     if (!c.host.empty()) item(L"at", c.host + L":" + c.hostPort);
+    if (!c.file.empty()) item(L"file", c.file);
+    if (c.json) text += L" json";
+    if (c.replace) text += L" replace";
     const PortChanges& x = c.changes;
     const std::pair<const wchar_t*, const std::optional<std::wstring>*> texts[] = {
         {L"--host", &x.host},         {L"--port", &x.portNumber},       {L"--queue", &x.queue},
@@ -81,10 +85,15 @@ TEST(QrxportCommandLine, ReadsCommandsAndRefusesWhatItCannotRead) {
          L"set port=QRX1: --name=--help --room=-h --attributes=/?"},
         {{L"set", L"--room", L"list", L"QRX1:", L"--building=-h"}, L"set port=QRX1: --room=list --building=-h"},
         {{L"--room", L"show", L"set", L"--help"}, L"set help"},
+        {{L"export"}, L"export"},
+        {{L"export", L"C:\\ports one.json"}, L"export file=C:\\ports one.json"},
+        {{L"import", L"--replace", L"ports.json"}, L"import file=ports.json replace"},
+        {{L"list", L"--json"}, L"list json"},
+        {{L"show", L"QRX1:", L"--json", L"--server", L"S"}, L"show server=\\\\S port=QRX1: json"},
 
         {{}, L"usage error: no command given"},
         {{L"frobnicate"}, L"usage error: unknown command \"frobnicate\""},
-        {{L"show"}, L"usage error: usage: qrxport show PORT"},
+        {{L"show"}, L"usage error: usage: qrxport show PORT [--json]"},
         {{L"show", L"A", L"B"}, L"usage error: unexpected \"B\""},
         {{L"add", L"QRX1:", L"--host", L"h", L"--colour", L"red"}, L"usage error: unknown option --colour"},
         {{L"add", L"QRX1:", L"--host"}, L"usage error: --host needs a value"},
@@ -98,6 +107,13 @@ TEST(QrxportCommandLine, ReadsCommandsAndRefusesWhatItCannotRead) {
         {{L"set", L"QRX1:"}, L"usage error: set needs an option to change"},
         {{L"show", L"QRX1:", L"--room", L"12"}, L"usage error: --room is an option of add and set only"},
         {{L"list", L"--server"}, L"usage error: --server needs a value"},
+        {{L"import"}, L"usage error: usage: qrxport import FILE [--replace]"},
+        {{L"export", L"a.json", L"b.json"}, L"usage error: unexpected \"b.json\""},
+        {{L"import", L"a.json", L"--host", L"h"}, L"usage error: --host is an option of add and set only"},
+        {{L"export", L"--replace"}, L"usage error: --replace is an option of import only"},
+        {{L"add", L"QRX1:", L"--host", L"h", L"--json"}, L"usage error: --json is an option of list and show only"},
+        {{L"list", L"--json=yes"}, L"usage error: --json takes no value"},
+        {{L"import", L"a.json", L"--replace", L"--replace"}, L"usage error: --replace is given twice"},
     };
     for (const auto& c : cases) {
         std::wstring line;

@@ -2,16 +2,17 @@
 // the reference server: in this process, as a program of its own, and over a
 // stand-in spooler for a Set that fails after "AddPort".
 #include "PortCommands.h"
-#include "ResourceIds.h"
-#include "RegistryKey.h"
 #include "Recorders.h"
 #include "ReferenceServer.h"
+#include "RegistryKey.h"
+#include "ResourceIds.h"
 #include "SpoolerPorts.h"
 #include "StandIns.h"
 #include "StoredPort.h"
 #include "SystemErrorText.h"
 #include "TestPaths.h"
 #include "Text.h"
+#include "TextFiles.h"
 #include "WinHandle.h"
 
 #include <gtest/gtest.h>
@@ -338,6 +339,251 @@ TEST(QrxportSet, MakesAChangeWholeOrNotAtAll) {
     }
 }
 
+// Ports that move between machines: a document written from the monitor's
+// ports and read back into it.
+class QrxportTransfer : public Qrxport {
+protected:
+    // Writes the document into the scratch folder; the path.
+    std::wstring documentFile(const std::string& bytes) {
+        const std::wstring path = folder_.file(L"ports " + std::to_wstring(++files_) + L".json");
+        writeFileBytes(path, bytes);
+        return path;
+    }
+    // A document of version 1 with these port objects.
+    static std::string document(const std::string& ports) { return R"({"version": 1, "ports": [)" + ports + "]}"; }
+    std::string port(const char* name, const std::string& settings, const std::string& more = {}) const {
+        return std::string(R"({"name": ")") + name + R"(", "settings": {"host": "127.0.0.1", "port": )" +
+               toUtf8(port_) + R"(, "queue": "PRT1")" + settings + "}" + more + "}";
+    }
+
+    qrxtest::ScratchFolder folder_{L"qrxport-transfer"};
+    int files_ = 0;
+    PortsRemoved named_{{L"QRX Front Desk:", L"qrxcli Mixed:"}};
+};
+
+TEST_F(QrxportTransfer, ExportsEveryPortAndImportsThemBackWhole) {
+    ASSERT_EQ(inProcess({L"add",
+                         L"QRXCLI1:",
+                         L"--host",
+                         L"127.0.0.1",
+                         L"--port",
+                         port_,
+                         L"--queue",
+                         L"PRT1",
+                         L"--unattended",
+                         L"--name",
+                         L"Zoë Müller",
+                         L"--department",
+                         L"Sales & Support",
+                         L"--room",
+                         L"-h",
+                         L"--building",
+                         L"B 7",
+                         L"--address",
+                         L"1 Main St",
+                         L"--address",
+                         L"",
+                         L"--address",
+                         L"Springfield",
+                         L"--attributes",
+                         L"copies=2 \"quoted\" back\\slash",
+                         L"--prompt"})
+                  .status,
+              0);
+    ASSERT_EQ(inProcess({L"add", L"QRX Front Desk:", L"--host", L"printhost", L"--queue", L"PRT2"}).status, 0);
+    ASSERT_EQ(inProcess({L"add", L"qrxcli Mixed:", L"--host", L"h", L"--port", L"1", L"--queue", L"q"}).status, 0);
+
+    const std::wstring shown =
+        L"{\n"
+        L"  \"name\": \"QRXCLI1:\",\n"
+        L"  \"settings\": {\n"
+        L"    \"host\": \"127.0.0.1\",\n"
+        L"    \"port\": " +
+        port_ +
+        L",\n"
+        L"    \"queue\": \"PRT1\",\n"
+        L"    \"unattended\": true\n"
+        L"  },\n"
+        L"  \"options\": {\n"
+        L"    \"name\": \"Zoë Müller\",\n"
+        L"    \"department\": \"Sales & Support\",\n"
+        L"    \"room\": \"-h\",\n"
+        L"    \"building\": \"B 7\",\n"
+        L"    \"address\": [\n"
+        L"      \"1 Main St\",\n"
+        L"      \"\",\n"
+        L"      \"Springfield\"\n"
+        L"    ],\n"
+        L"    \"attributes\": \"copies=2 \\\"quoted\\\" back\\\\slash\",\n"
+        L"    \"prompt\": true\n"
+        L"  }\n"
+        L"}\n";
+    EXPECT_EQ(inProcess({L"show", L"QRXCLI1:", L"--json"}).all(), L"0|" + shown);
+    const Outcome exported = inProcess({L"export"});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(exported.out.rfind(L"{\n  \"version\": 1,\n  \"ports\": [\n", 0), 0u) << exported.out;
+    EXPECT_EQ(inProcess({L"list", L"--json"}).all(), exported.all()) << "list --json prints the same document";
+    const std::wstring file = folder_.file(L"exported ports.json");
+    const MonitorState before = monitorState();
+    const Outcome toFile = inProcess({L"export", file});
+    EXPECT_EQ(toFile.all(), L"0|" + std::to_wstring(before.listed.size()) + L" ports exported to " + file + L".\n");
+    EXPECT_EQ(readFileBytes(file), fileText(exported.out)) << "the file holds what the output shows";
+
+    for (const std::wstring& name : before.listed) ASSERT_EQ(inProcess({L"delete", name}).status, 0) << name;
+    ASSERT_TRUE(monitorState().listed.empty());
+    const Outcome imported = inProcess({L"import", file});
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    for (const std::wstring& name : before.listed)
+        EXPECT_NE(imported.out.find(L"Port " + name + L" added.\n"), std::wstring::npos) << imported.out;
+    // An import writes every value; one that was absent reads as empty
+    // text or 0 and comes back as that.
+    auto meaningful = [](MonitorState state) {
+        for (auto value = state.stored.begin(); value != state.stored.end();)
+            value = value->second.empty() || value->second == L"0" ? state.stored.erase(value) : std::next(value);
+        return state;
+    };
+    const MonitorState after = monitorState();
+    EXPECT_EQ(after.listed, before.listed);
+    EXPECT_EQ(meaningful(after).stored, meaningful(before).stored) << "every port and value as before";
+    EXPECT_EQ(inProcess({L"export"}).out, exported.out) << "the two documents are identical";
+}
+
+// A document with any problem is refused whole, with every problem and
+// where it is; nothing changes, not even its good ports.
+TEST_F(QrxportTransfer, RefusesADocumentWithAnyProblemAndChangesNothing) {
+    qrxtest::StoredPort existing(L"QRXCLI2:");
+    existing.set(L"Host", L"127.0.0.1");
+    const std::string good = port("QRXCLI3:", "") + ", ";
+    const std::string valid = document(good + port("QRXCLI1:", ""));
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::wstring problems;
+    } cases[] = {
+        {"version", R"({"version": 2, "ports": []})", L"version: 2 is not a version this qrxport reads (1)"},
+        {"no version", R"({"ports": []})", L"version: missing"},
+        {"version as text", R"({"version": "1", "ports": []})",
+         L"version: \"1\" is not a version this qrxport reads (1)"},
+        {"no ports", R"({"version": 1})", L"ports: missing"},
+        {"unknown key", R"({"version": 1, "ports": [], "comment": "x"})", L"comment: unknown key"},
+        {"unknown port key", document(good + port("QRXCLI1:", "", R"(, "colour": "red")")),
+         L"ports[1] \"QRXCLI1:\" colour: unknown key"},
+        {"unknown setting", document(good + port("QRXCLI1:", R"(, "speed": 9)")),
+         L"ports[1] \"QRXCLI1:\" settings.speed: unknown key"},
+        {"port 70001",
+         document(good + R"({"name": "QRXCLI1:", "settings": {"host": "h", "port": 70001, "queue": "q"}})"),
+         L"ports[1] \"QRXCLI1:\" settings.port: VAV5009I The port number must be between 1 and 65535."},
+        {"port 0", document(good + R"({"name": "QRXCLI1:", "settings": {"host": "h", "port": 0, "queue": "q"}})"),
+         L"ports[1] \"QRXCLI1:\" settings.port: VAV5009I The port number must be between 1 and 65535."},
+        {"port as text",
+         document(good + R"({"name": "QRXCLI1:", "settings": {"host": "h", "port": "515", "queue": "q"}})"),
+         L"ports[1] \"QRXCLI1:\" settings.port: a number from 1 to 65535 is expected"},
+        {"flag as text", document(good + port("QRXCLI1:", R"(, "unattended": "yes")")),
+         L"ports[1] \"QRXCLI1:\" settings.unattended: true or false is expected"},
+        {"no host, no printer", document(good + R"({"name": "QRXCLI1:", "settings": {"host": ""}})"),
+         L"ports[1] \"QRXCLI1:\" settings.host: VAV5004I Enter the host name of the Hostra system in Host Name.\n"
+         L"ports[1] \"QRXCLI1:\" settings.queue: DAV5006I Click Get Printer List. Then select the printer you want "
+         L"to use from the Printer Selection list."},
+        {"no settings", document(good + R"({"name": "QRXCLI1:"})"), L"ports[1] \"QRXCLI1:\" settings: missing"},
+        {"five address lines",
+         document(good + port("QRXCLI1:", "", R"(, "options": {"address": ["1","2","3","4","5"]})")),
+         L"ports[1] \"QRXCLI1:\" options.address: a list of up to four texts is expected"},
+        {"empty name", document(good + port("", "")),
+         L"ports[1] \"\" name: VAV5001I Enter a name for the Prentova port."},
+        {"a name twice", document(good + port("qrxcli3:", "")),
+         L"ports[1] \"qrxcli3:\" name: the same port as ports[0] \"QRXCLI3:\" (port names are the same in any letter "
+         L"case)"},
+        {"another monitor's port", document(good + port("lpt1:", "")),
+         L"ports[1] \"lpt1:\" name: DAV5007I Port lpt1: already exists. It is another monitor's port."},
+        {"an existing port in other letter case", document(good + port("qrxcli2:", "")),
+         L"ports[1] \"qrxcli2:\" name: the monitor has this port as \"QRXCLI2:\" (port names are the same in any "
+         L"letter case)"},
+        {"not JSON", R"({"version": 1, "ports": [})",
+         L"not a JSON document: parse error at line 1, column 26: syntax error while parsing value - unexpected '}'; "
+         L"expected '[', '{', or a literal"},
+        {"truncated", valid.substr(0, valid.size() - 30),
+         L"not a JSON document: parse error at line 1, column " + std::to_wstring(valid.size() - 29) +
+             L": syntax error while parsing object key - invalid string: missing closing quote; last read: "
+             L"'\"por'; expected string literal"},
+        {"not an object", "[]", L"the document is not a JSON object"},
+        {"UTF-16", std::string("\xFF\xFE{\0}\0", 6),
+         L"the document is UTF-16; qrxport reads UTF-8 (PowerShell: Out-File -Encoding utf8)"},
+    };
+    const MonitorState before = monitorState();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring file = documentFile(c.bytes);
+        EXPECT_EQ(inProcess({L"import", file, L"--replace"}).all(),
+                  L"1|qrxport: the file " + file + L" is refused; nothing was changed:\n" + c.problems + L"\n");
+        EXPECT_TRUE(monitorState() == before) << "something changed";
+    }
+    const std::wstring missing = folder_.file(L"none.json");
+    EXPECT_EQ(inProcess({L"import", missing}).all(), L"1|qrxport: the file " + missing +
+                                                         L" cannot be opened\nerror code: 2\n" +
+                                                         systemLine(ERROR_FILE_NOT_FOUND) + L"\n");
+    EXPECT_TRUE(monitorState() == before) << "something changed";
+}
+
+// An existing port is kept and reported, and the import fails, unless
+// --replace is given: then it takes the document's values, all of them.
+TEST_F(QrxportTransfer, KeepsExistingPortsUnlessToldToReplaceThem) {
+    ASSERT_EQ(
+        inProcess({L"add", L"QRXCLI2:", L"--host", L"old.example", L"--queue", L"OLD", L"--room", L"9", L"--prompt"})
+            .status,
+        0);
+    // With a byte order mark, as PowerShell's Out-File -Encoding utf8 writes it.
+    const std::wstring file = documentFile(
+        "\xEF\xBB\xBF" + document(port("QRXCLI1:", "") + ", " +
+                                  port("QRXCLI2:", R"(, "unattended": true)", R"(, "options": {"name": "N"})")));
+    EXPECT_EQ(inProcess({L"import", file}).all(),
+              L"1|Port QRXCLI1: added.\nPort QRXCLI2: kept: it exists already (--replace overwrites it).\n"
+              L"qrxport: 1 of 2 ports not imported.\n");
+    EXPECT_EQ(values(L"QRXCLI2:", {L"Host", L"Printer", L"Room", L"Show", L"Name"}), L"old.example|OLD|9|1||");
+    EXPECT_EQ(values(L"QRXCLI1:", {L"Host", L"Port", L"Printer", L"Unattended"}), L"127.0.0.1|" + port_ + L"|PRT1|0|");
+
+    EXPECT_EQ(inProcess({L"import", file, L"--replace"}).all(),
+              L"0|Port QRXCLI1: replaced.\nPort QRXCLI2: replaced.\n");
+    EXPECT_EQ(values(L"QRXCLI2:", {L"Host", L"Port", L"Printer", L"Unattended", L"Room", L"Show", L"Name", L"Addr"}),
+              L"127.0.0.1|" + port_ + L"|PRT1|1||0|N||")
+        << "what the document leaves out is as a new port has it";
+}
+
+// A write that fails part-way leaves each port whole: a new port is deleted
+// again, an existing one gets back what had been written; the other ports
+// go on, and the exit status says that not all were imported.
+TEST(QrxportImport, LeavesEachPortWholeWhenAWriteFails) {
+    const qrxtest::XcvAnswer done{0}, exists{IDS_PORT_EXISTS}, denied{ERROR_ACCESS_DENIED, 0, {}, ERROR_ACCESS_DENIED};
+    qrxtest::ScratchFolder folder(L"qrxport-import");
+    const std::wstring file = folder.file(L"ports.json");
+    writeFileBytes(file, R"({"version": 1, "ports": [
+        {"name": "QRXS1:", "settings": {"host": "h", "queue": "Q"}},
+        {"name": "QRXS2:", "settings": {"host": "new.example", "queue": "PRT1"}, "options": {"room": "9"}},
+        {"name": "QRXS3:", "settings": {"host": "h", "queue": "Q"}}]})");
+    qrxtest::StandInSpooler spooler;
+    spooler.stored = {{L"GetHostName", qrxtest::bytesOf(L"old.example")},
+                      {L"GetPrinterName", qrxtest::bytesOf(L"PRT1")}};
+    spooler.commandScript[L"PortExists"] = {done, exists, done};
+    spooler.commandScript[L"SetPortNo"] = {denied};  // QRXS1's, the new port's
+    spooler.commandScript[L"SetRoom"] = {denied};    // QRXS2's, the existing one's
+    const std::wstring deniedText = systemLine(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(inProcess({L"import", file, L"--replace"}).all(),
+              L"1|Port QRXS1: not imported: " + deniedText +
+                  L"\nerror code: 5\nVAV5002I The port has been deleted.\n"
+                  L"Port QRXS2: not imported: " +
+                  deniedText + L"\n" + qrxtest::kSettingsPutBack +
+                  L"\nerror code: 5\n"
+                  L"Port QRXS3: added.\nqrxport: 2 of 3 ports not imported.\n");
+    using Lines = std::vector<std::wstring>;
+    auto follows = [&](const Lines& steps) {
+        return std::search(spooler.trace.begin(), spooler.trace.end(), steps.begin(), steps.end()) !=
+               spooler.trace.end();
+    };
+    EXPECT_TRUE(follows({L"SetPortNo QRXS1:\\515", L"DeletePort QRXS1:\\0", L"GetHostName QRXS2:"}));
+    EXPECT_TRUE(follows({L"SetRoom QRXS2:\\9", L"SetHostName QRXS2:\\old.example", L"AddPort QRXS3:\\0"}))
+        << "only what differs is written back";
+    EXPECT_EQ(spooler.trace.back(), L"close");
+}
+
 // qrxport.exe as an administrator runs it: its own process, its own language
 // library, its output and exit status as the shell sees them.
 class Program : public Qrxport {
@@ -410,6 +656,28 @@ TEST_F(Program, RunsEachCommandAndReportsThroughItsExitStatus) {
 
     EXPECT_EQ(run({L"delete", L"QRXCLI1:"}).all(), L"0|Port QRXCLI1: deleted.\n");
     EXPECT_EQ(run({L"show", L"QRXCLI1:"}).status, 1);
+}
+
+// The documents through the program: UTF-8 in the file and on the output,
+// and the exit status of each outcome.
+TEST_F(Program, ExportsAndImportsThroughItsExitStatus) {
+    qrxtest::ScratchFolder folder(L"qrxport-program");
+    const std::wstring file = folder.file(L"ports.json");
+    ASSERT_EQ(run({L"add", L"QRXCLI1:", L"--host", L"127.0.0.1", L"--port", port_, L"--queue", L"PRT2", L"--name",
+                   L"Zoë Müller"})
+                  .status,
+              0);
+    EXPECT_EQ(run({L"export", file}).status, 0);
+    const Outcome printed = run({L"export"});
+    EXPECT_EQ(printed.status, 0);
+    EXPECT_NE(printed.out.find(L"\"name\": \"Zoë Müller\""), std::wstring::npos) << printed.out;
+    EXPECT_EQ(withoutCarriageReturns(fromUtf8(readFileBytes(file))), printed.out);
+
+    EXPECT_EQ(run({L"import", file}).status, 1) << "the port exists and is kept";
+    EXPECT_EQ(run({L"import"}).status, 2);
+    ASSERT_EQ(run({L"delete", L"QRXCLI1:"}).status, 0);
+    EXPECT_EQ(run({L"import", file}).all(), L"0|Port QRXCLI1: added.\n");
+    EXPECT_EQ(values(L"QRXCLI1:", {L"Name", L"Printer"}), L"Zoë Müller|PRT2|");
 }
 
 }  // namespace

@@ -17,9 +17,9 @@ struct VerbEntry {
 };
 
 const VerbEntry kVerbs[] = {
-    {L"list", Verb::List, 0, 0, false, L"list",
+    {L"list", Verb::List, 0, 0, false, L"list [--json]",
      L"the monitor's ports with host, LPD port, printer and unattended flag"},
-    {L"show", Verb::Show, 1, 1, false, L"show PORT", L"every setting and option of a port"},
+    {L"show", Verb::Show, 1, 1, false, L"show PORT [--json]", L"every setting and option of a port"},
     {L"add", Verb::Add, 1, 1, true, L"add PORT --host HOST [--port N] --queue QUEUE [options]",
      L"adds a port and sets it up; nothing is left behind when that fails"},
     {L"set", Verb::Set, 1, 1, true, L"set PORT [options]", L"changes what is given and keeps the rest"},
@@ -27,6 +27,21 @@ const VerbEntry kVerbs[] = {
     {L"printers", Verb::Printers, 1, 2, false, L"printers HOST [PORT]",
      L"the printers of a print server (LPD port 515 unless given)"},
     {L"test", Verb::Test, 1, 1, false, L"test PORT", L"asks the port's server whether it offers the port's printer"},
+    {L"export", Verb::Export, 0, 1, false, L"export [FILE]",
+     L"every port with its settings and options as a JSON document (UTF-8), to FILE or the output"},
+    {L"import", Verb::Import, 1, 1, false, L"import FILE [--replace]",
+     L"adds the ports of such a document once all of it is checked; an existing port is kept unless --replace"},
+};
+
+// Switches that belong to one verb and change no port.
+struct VerbSwitch {
+    const wchar_t* name;
+    bool ParsedCommand::*field;
+    Verb verbs[2];
+};
+const VerbSwitch kVerbSwitches[] = {
+    {L"json", &ParsedCommand::json, {Verb::List, Verb::Show}},
+    {L"replace", &ParsedCommand::replace, {Verb::Import, Verb::Import}},
 };
 
 struct TextOption {
@@ -68,6 +83,10 @@ const wchar_t* const kChangeOptionsUsage =
     L"An option's value may also follow an equals sign: --room=12. The word after an\n"
     L"option that takes a value is its value, whatever it looks like.\n";
 
+const wchar_t* const kDocumentUsage =
+    L"With --json, list prints the document that export writes and show the port's\n"
+    L"object in it. import exits with 0 only when it added (or replaced) every port.\n";
+
 const wchar_t* const kCommonUsage =
     L"Options of every command:\n"
     L"  --server \\\\NAME          the spooler of another machine, where it allows remote administration\n"
@@ -79,6 +98,10 @@ bool isHelp(const std::wstring& arg) { return arg == L"--help" || arg == L"-h" |
 const VerbEntry* findVerb(const std::wstring& name) {
     auto found = std::find_if(std::begin(kVerbs), std::end(kVerbs), [&](const VerbEntry& v) { return name == v.name; });
     return found == std::end(kVerbs) ? nullptr : found;
+}
+
+const VerbEntry& entryOf(Verb verb) {
+    return *std::find_if(std::begin(kVerbs), std::end(kVerbs), [&](const VerbEntry& v) { return v.verb == verb; });
 }
 
 // The options of one command line, read one by one.
@@ -111,6 +134,14 @@ public:
             command_.server = server.rfind(L"\\\\", 0) == 0 ? server : L"\\\\" + server;
             return;
         }
+        for (const VerbSwitch& option : kVerbSwitches) {
+            if (name != option.name) continue;
+            if (value) throw UsageError(L"--" + name + L" takes no value");
+            once(name);
+            command_.*option.field = true;
+            switches_.push_back(&option);
+            return;
+        }
         changeGiven_ = changeGiven_.empty() ? L"--" + name : changeGiven_;
         if (name == L"address") {
             if (command_.changes.address.size() == kAddressLines)
@@ -136,6 +167,16 @@ public:
 
     // The first option of add and set that was given, or empty.
     const std::wstring& changeGiven() const { return changeGiven_; }
+    // Refuses a switch given to a verb it does not belong to.
+    void checkSwitches(Verb verb) const {
+        for (const VerbSwitch* option : switches_) {
+            if (std::find(std::begin(option->verbs), std::end(option->verbs), verb) != std::end(option->verbs))
+                continue;
+            std::wstring owners = entryOf(option->verbs[0]).name;
+            if (option->verbs[1] != option->verbs[0]) owners += std::wstring(L" and ") + entryOf(option->verbs[1]).name;
+            throw UsageError(L"--" + std::wstring(option->name) + L" is an option of " + owners + L" only");
+        }
+    }
 
 private:
     void once(const std::wstring& name) {
@@ -146,6 +187,7 @@ private:
     ParsedCommand& command_;
     std::set<std::wstring> given_;
     std::wstring changeGiven_;
+    std::vector<const VerbSwitch*> switches_;
 };
 
 }  // namespace
@@ -216,9 +258,13 @@ ParsedCommand parseCommandLine(const std::vector<std::wstring>& args) {
         throw UsageError(options.changeGiven() + L" is an option of add and set only");
     if (verb->verb == Verb::Set && options.changeGiven().empty()) throw UsageError(L"set needs an option to change");
 
+    options.checkSwitches(verb->verb);
+
     if (verb->verb == Verb::Printers) {
         command.host = operands[0];
         command.hostPort = operands.size() > 1 ? operands[1] : kDefaultLpdPort;
+    } else if (verb->verb == Verb::Export || verb->verb == Verb::Import) {
+        if (!operands.empty()) command.file = operands[0];
     } else if (!operands.empty()) {
         command.port = operands[0];
     }
@@ -232,12 +278,14 @@ std::wstring usageText(Verb verb) {
             L"Manages the ports of the Prentova Port Monitor through the spooler.\n";
         for (const VerbEntry& entry : kVerbs)
             text += L"  " + std::wstring(entry.synopsis) + L"\n      " + entry.summary + L"\n";
-        return text + kChangeOptionsUsage + kCommonUsage;
+        return text + kChangeOptionsUsage + kDocumentUsage + kCommonUsage;
     }
-    const VerbEntry& entry =
-        *std::find_if(std::begin(kVerbs), std::end(kVerbs), [&](const VerbEntry& v) { return v.verb == verb; });
+    const VerbEntry& entry = entryOf(verb);
     std::wstring text =
         L"usage: qrxport " + std::wstring(entry.synopsis) + L" [--server \\\\NAME]\n  " + entry.summary + L"\n";
     if (entry.takesChanges) text += kChangeOptionsUsage;
+    const Verb documentVerbs[] = {Verb::List, Verb::Show, Verb::Export, Verb::Import};
+    if (std::find(std::begin(documentVerbs), std::end(documentVerbs), verb) != std::end(documentVerbs))
+        text += kDocumentUsage;
     return text + kCommonUsage;
 }

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-enum class Verb { None, List, Show, Add, Set, Delete, Printers, Test };
+enum class Verb { None, List, Show, Add, Set, Delete, Printers, Test, Export, Import };
 
 // What "add" and "set" change: each field only when it was given.
 struct PortChanges {
@@ -42,6 +42,9 @@ struct ParsedCommand {
     std::wstring port;      // the port of show, add, set, delete and test
     std::wstring host;      // the print server of printers
     std::wstring hostPort;  // its LPD port
+    std::wstring file;      // the document of export (empty: standard output) and import
+    bool json = false;      // list and show: the port document's shapes
+    bool replace = false;   // import: existing ports take the document's values
     PortChanges changes;    // add and set only
 };
 

@@ -4,6 +4,7 @@
 // the system directory.
 #include "ModuleState.h"
 #include "PortCommands.h"
+#include "TextFiles.h"
 #include "Utilities.h"
 
 #include <windows.h>
@@ -40,12 +41,7 @@ void writeText(DWORD stream, const std::wstring& text) {
         WriteConsoleW(handle, text.c_str(), static_cast<DWORD>(text.size()), &written, nullptr);
         return;
     }
-    std::wstring crlf;
-    for (wchar_t c : text) crlf += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
-    int size =
-        WideCharToMultiByte(CP_UTF8, 0, crlf.c_str(), static_cast<int>(crlf.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, crlf.c_str(), static_cast<int>(crlf.size()), bytes.data(), size, nullptr, nullptr);
+    std::string bytes = fileText(text);
     WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 

@@ -1,13 +1,18 @@
 #include "PortCommands.h"
 
 #include "CommandLine.h"
+#include "CommandMessages.h"
+#include "MonitorPorts.h"
 #include "PortChecks.h"
+#include "PortDocument.h"
+#include "PortImport.h"
 #include "PrinterListData.h"
 #include "QRXOptionsDialog.h"
 #include "ResourceIds.h"
 #include "ResourceStrings.h"
 #include "SpoolerPorts.h"
 #include "SystemErrorText.h"
+#include "TextFiles.h"
 #include "XcvClient.h"
 
 #include <algorithm>
@@ -16,16 +21,6 @@
 namespace {
 
 constexpr const wchar_t* kMonitorName = L"Prentova Port Monitor";
-
-// A message as lines ended by line feeds alone, without the line breaks that
-// the system's texts end with.
-std::wstring lines(const std::wstring& text) {
-    std::wstring result;
-    for (wchar_t c : text)
-        if (c != L'\r') result += c;
-    while (!result.empty() && (result.back() == L'\n' || result.back() == L' ')) result.pop_back();
-    return result;
-}
 
 // Columns padded to their widest cell; the first row is the heading.
 std::wstring table(const std::vector<std::vector<std::wstring>>& rows) {
@@ -42,20 +37,8 @@ std::wstring table(const std::vector<std::vector<std::wstring>>& rows) {
             line += row[column];
             if (column + 1 < row.size()) line.append(widths[column] - row[column].size() + 2, L' ');
         }
-        text += lines(line) + L"\n";
+        text += messageLines(line) + L"\n";
     }
-    return text;
-}
-
-// A failure with its code, unless its message already gives it.
-std::wstring describe(const RuntimeError& error) {
-    std::wstring text = lines(error.message());
-    if (!text.empty() && !error.code()) return text;
-    std::wstring codeLine = fillTemplate(loadResourceString(IDS_DETAIL_ERROR_CODE), std::to_wstring(error.code()));
-    if (text.find(codeLine) != std::wstring::npos) return text;
-    text += (text.empty() ? L"" : L"\n") + codeLine;
-    std::wstring system = lines(systemErrorText(error.code()));
-    if (!system.empty() && text.find(system) == std::wstring::npos) text += L"\n" + system;
     return text;
 }
 
@@ -82,6 +65,10 @@ public:
             return printers();
         case Verb::Test:
             return test();
+        case Verb::Export:
+            return exportPorts();
+        case Verb::Import:
+            return importPorts();
         case Verb::None:
             break;
         }
@@ -101,16 +88,22 @@ private:
         return names;
     }
 
-    // Refuses a port that the monitor does not keep: one the spooler does not
-    // know ("PortExists"), or one of another monitor, whose settings the
-    // monitor does not find. Asked over the channel, so that it holds for the
-    // spooler of another machine too.
+    // Every port of the monitor, whole, in the order of their names.
+    std::vector<PortRecord> monitorRecords() const {
+        std::vector<std::wstring> names = monitorPorts();
+        std::sort(names.begin(), names.end());
+        XcvChannel channel = monitorChannel();
+        std::vector<PortRecord> ports;
+        for (const std::wstring& name : names) ports.push_back(readPort(channel, name));
+        channel.close();
+        return ports;
+    }
+
+    // Refuses a port that the monitor does not keep.
     void requireMonitorPort(XcvChannel& channel) const {
         const std::wstring& port = command_.port;
-        DWORD status = channel.request(L"PortExists", port, false);
-        if (status != ERROR_SUCCESS && status != IDS_PORT_EXISTS) throw commandFailure(status, 0);
-        if (status == ERROR_SUCCESS || channel.call(L"GetHostName", port, false).status == ERROR_FILE_NOT_FOUND)
-            throw RuntimeWarning(lines(systemErrorText(ERROR_UNKNOWN_PORT)) + L"\n" +
+        if (portPresence(channel, port) != PortPresence::Monitor)
+            throw RuntimeWarning(messageLines(systemErrorText(ERROR_UNKNOWN_PORT)) + L"\n" +
                                  fillTemplate(loadResourceString(IDS_DETAIL_NAME), port));
     }
 
@@ -128,9 +121,9 @@ private:
         try {
             list.query(host, port, channel);
         } catch (const RuntimeError& failure) {
-            throw RuntimeError(
-                lines(failure.message()) + L"\n" + fillTemplate(loadResourceString(IDS_DETAIL_HOST_PORT), host, port),
-                failure.code());
+            throw RuntimeError(messageLines(failure.message()) + L"\n" +
+                                   fillTemplate(loadResourceString(IDS_DETAIL_HOST_PORT), host, port),
+                               failure.code());
         }
         return list;
     }
@@ -143,6 +136,10 @@ private:
     }
 
     int list() {
+        if (command_.json) {
+            out_ << portDocumentText(monitorRecords());
+            return 0;
+        }
         std::vector<std::wstring> names = monitorPorts();
         XcvChannel channel = monitorChannel();
         std::vector<std::vector<std::wstring>> rows{{L"Port", L"Host", L"LPD port", L"Printer", L"Unattended"}};
@@ -159,10 +156,15 @@ private:
 
     int show() {
         XcvChannel channel = monitorChannel();
-        PortSettings settings = storedSettings(channel);
-        PortOptions options(command_.port);
-        queryOptions(channel, options);
+        requireMonitorPort(channel);
+        const PortRecord port = readPort(channel, command_.port);
         channel.close();
+        if (command_.json) {
+            out_ << portObjectText(port);
+            return 0;
+        }
+        const PortSettings& settings = port.settings;
+        const PortOptions& options = port.options;
 
         AddressLines address = splitAddress(options.address);
         auto last = std::find_if(address.rbegin(), address.rend(), [](const std::wstring& l) { return !l.empty(); });
@@ -194,21 +196,7 @@ private:
         XcvChannel channel = monitorChannel();
         checkNewPortName(channel, port);
         checkSettings(settings);
-        channel.perform(L"AddPort", port);
-        try {
-            updateSettings(channel, settings);
-            if (command_.changes.changesOptions()) updateOptions(channel, options);
-        } catch (const RuntimeError& failure) {
-            // Nothing half-made stays behind: the new port goes again.
-            std::wstring outcome = loadResourceString(IDS_PORT_DELETED);
-            try {
-                channel.perform(L"DeletePort", port);
-            } catch (const RuntimeError& deleteFailure) {
-                outcome =
-                    fillTemplate(loadResourceString(IDS_CALL_FAILED), L"DeletePort") + L"\n" + describe(deleteFailure);
-            }
-            throw RuntimeError(describe(failure) + L"\n" + outcome, 0);
-        }
+        addWholePort(channel, settings, command_.changes.changesOptions() ? &options : nullptr);
         channel.close();
         out_ << L"Port " << port << L" added.\n";
         return 0;
@@ -285,6 +273,37 @@ private:
         return offered ? 0 : 1;
     }
 
+    int exportPorts() {
+        const std::vector<PortRecord> ports = monitorRecords();
+        const std::wstring document = portDocumentText(ports);
+        if (command_.file.empty()) {
+            out_ << document;
+            return 0;
+        }
+        writeFileBytes(command_.file, fileText(document));
+        out_ << ports.size() << (ports.size() == 1 ? L" port" : L" ports") << L" exported to " << command_.file
+             << L".\n";
+        return 0;
+    }
+
+    // The document is checked whole before the channel opens; a refusal
+    // of the document or of its names comes before any change.
+    int importPorts() {
+        size_t failed = 0, count = 0;
+        try {
+            const std::vector<PortRecord> ports = readPortDocument(readFileBytes(command_.file));
+            count = ports.size();
+            XcvChannel channel = monitorChannel();
+            failed = PortImport(channel, monitorPorts()).run(ports, command_.replace, out_);
+            channel.close();
+        } catch (const RuntimeWarning& problems) {
+            throw RuntimeWarning(L"the file " + command_.file + L" is refused; nothing was changed:\n" +
+                                 messageLines(problems.message()));
+        }
+        if (!failed) return 0;
+        throw RuntimeWarning(std::to_wstring(failed) + L" of " + std::to_wstring(count) + L" ports not imported.");
+    }
+
     const ParsedCommand& command_;
     const wchar_t* server_;
     std::wostream& out_;
@@ -304,7 +323,7 @@ int runCommandLine(const std::vector<std::wstring>& args, std::wostream& out, st
         err << L"qrxport: " << error.message() << L"\nqrxport --help shows the usage.\n";
         return 2;
     } catch (const RuntimeWarning& refusal) {
-        err << L"qrxport: " << lines(refusal.message()) << L"\n";
+        err << L"qrxport: " << messageLines(refusal.message()) << L"\n";
     } catch (const RuntimeError& failure) {
         err << L"qrxport: " << describe(failure) << L"\n";
     }
