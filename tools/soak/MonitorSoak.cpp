@@ -307,6 +307,15 @@ public:
         listServer_ = std::make_unique<refserver::ReferenceServer>(options);
         listAddress_ = L"127.0.0.1\\" + std::to_wstring(listServer_->port());
     }
+    // A run that ends in the middle of a cycle leaves its port behind.
+    ~XcvWorker() {
+        for (size_t port = 0; port < kPorts; ++port) {
+            try {
+                monitor_.store().deletePortKey(portName(port));
+            } catch (...) {
+            }
+        }
+    }
 
     void run(size_t first, size_t count) {
         HANDLE channel = nullptr;
@@ -329,7 +338,7 @@ private:
     // whether it exists and for the printer list, and deletes it again.
     bool runOne(HANDLE channel, size_t command) {
         const size_t round = command / std::size(kSteps);
-        const std::wstring port = L"QRXSOAKX" + std::to_wstring(round % 4) + L":";
+        const std::wstring port = portName(round % kPorts);
         const Step& step = kSteps[command % std::size(kSteps)];
         const bool refused = step.input == Input::List && round % 3 == 2;
         std::wstring input = step.input == Input::Port ? port
@@ -353,6 +362,9 @@ private:
                                                static_cast<DWORD>((input.size() + 1) * sizeof(wchar_t)), output,
                                                size, needed);
     }
+
+    static constexpr size_t kPorts = 4;
+    static std::wstring portName(size_t port) { return L"QRXSOAKX" + std::to_wstring(port) + L":"; }
 
     enum class Input { Port, PortAndValue, List };
     // A command with an answer is sized first, then copied; one without
