@@ -1,5 +1,6 @@
 #include "DialogSoak.h"
 
+#include "Dialog.h"
 #include "InstalledMonitorHeld.h"
 #include "ModuleState.h"
 #include "PortKeys.h"
@@ -160,16 +161,17 @@ private:
 INT_PTR CALLBACK plainDialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
 // The configure dialog's template made into a window without the UI
-// library's code, drawn and destroyed.
-void showPlainDialog() {
+// library's code, drawn and destroyed; false when it could not be made.
+bool showPlainDialog() {
     HWND dialog = CreateDialogParamW(module::resources(), MAKEINTRESOURCEW(IDD_CONFIGURE_PORT), nullptr,
                                      plainDialog, 0);
-    if (!dialog) return;
+    if (!dialog) return false;
     ShowWindow(dialog, SW_SHOW);
     UpdateWindow(dialog);
     for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
     DestroyWindow(dialog);
     for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
+    return true;
 }
 
 }  // namespace
@@ -205,9 +207,11 @@ DialogSoakResult runDialogSoak(size_t runs) {
         if (!asDue) ++result.scriptFailures;
     }
     result.end = takeCounts();
+    // The template's list view needs the common controls in this process too.
+    registerDialogControls();
     for (size_t run = 0; run < kWarmUpRuns + runs; ++run) {
         if (run == kWarmUpRuns) result.plainStart = takeCounts();
-        showPlainDialog();
+        if (!showPlainDialog() && run >= kWarmUpRuns) ++result.scriptFailures;
     }
     result.plainEnd = takeCounts();
     return result;

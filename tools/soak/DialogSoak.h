@@ -19,7 +19,7 @@ struct DialogSoakResult {
     ResourceCounts plainEnd;
     size_t runs = 0;
     size_t refusedFetches = 0;   // runs whose fetch the server refused, each shown in a box
-    size_t scriptFailures = 0;   // runs whose windows did not come or answer as due
+    size_t scriptFailures = 0;   // runs whose windows did not come or answer as due, or plain windows not made
 };
 
 DialogSoakResult runDialogSoak(size_t runs);
