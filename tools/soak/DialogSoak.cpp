@@ -86,10 +86,13 @@ public:
         thread_.join();
     }
 
-    // Before the dialog thread opens the dialog of a run.
-    void expect(bool refused) {
+    // What the dialog thread is about to show.
+    enum class Expected { Dialog, DialogAfterRefusal, BoxOnly };
+
+    // Before the dialog thread opens the windows of a run.
+    void expect(Expected what) {
         std::lock_guard<std::mutex> lock(mutex_);
-        refused_ = refused;
+        expected_ = what;
         finished_ = false;
         ++started_;
         changed_.notify_all();
@@ -105,16 +108,16 @@ public:
 private:
     void serve() {
         for (;;) {
-            bool refused;
+            Expected what;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 changed_.wait(lock, [&] { return over_ || started_ != answered_; });
                 if (over_) return;
-                refused = refused_;
+                what = expected_;
             }
             bool answered = true;
             try {
-                answer(refused);
+                answer(what);
             } catch (const std::exception&) {
                 answered = false;
                 closeWhatIsLeft();
@@ -128,9 +131,11 @@ private:
         }
     }
 
-    void answer(bool refused) {
+    void answer(Expected what) {
         WindowDriver driver(&finished_);
+        const bool refused = what != Expected::Dialog;
         if (refused) driver.closeMessageBox(driver.waitForMessageBox(kBoxCaption));
+        if (what == Expected::BoxOnly) return;
         HWND dialog = driver.waitForWindow(kConfigureCaption);
         if (!refused) driver.waitUntil([&] { return rowCount(dialog) > 0; }, "the printer list");
         driver.clickWithoutWaiting(dialog, IDCANCEL);
@@ -150,7 +155,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool over_ = false;
-    bool refused_ = false;
+    Expected expected_ = Expected::Dialog;
     std::atomic<bool> finished_{false};
     size_t started_ = 0;
     size_t answered_ = 0;
@@ -161,14 +166,20 @@ private:
 INT_PTR CALLBACK plainDialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
 // The configure dialog's template made into a window without the UI
-// library's code, drawn and destroyed; false when it could not be made.
-bool showPlainDialog() {
+// library's code, drawn, with a box over it when asked (as a refused fetch
+// shows one), and destroyed; false when it could not be made.
+bool showPlainDialog(DialogAnswerer* boxCloser) {
     HWND dialog = CreateDialogParamW(module::resources(), MAKEINTRESOURCEW(IDD_CONFIGURE_PORT), nullptr,
                                      plainDialog, 0);
     if (!dialog) return false;
     ShowWindow(dialog, SW_SHOW);
     UpdateWindow(dialog);
     for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
+    if (boxCloser) {
+        boxCloser->expect(DialogAnswerer::Expected::BoxOnly);
+        MessageBoxW(dialog, L"VAV0001E no list now", kBoxCaption, MB_OK | MB_ICONERROR);
+        boxCloser->finish();
+    }
     DestroyWindow(dialog);
     for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
     return true;
@@ -198,7 +209,7 @@ DialogSoakResult runDialogSoak(size_t runs) {
             server.setFaultPlan(refserver::FaultPlan::refuse(refserver::FaultStep::QueueQuery, "VAV0001E no list now"));
         else
             server.clearFaultPlan();
-        answerer.expect(refused);
+        answerer.expect(refused ? DialogAnswerer::Expected::DialogAfterRefusal : DialogAnswerer::Expected::Dialog);
         library.configure();
         const bool asDue = answerer.finish();
         if (run < kWarmUpRuns) continue;
@@ -211,7 +222,8 @@ DialogSoakResult runDialogSoak(size_t runs) {
     registerDialogControls();
     for (size_t run = 0; run < kWarmUpRuns + runs; ++run) {
         if (run == kWarmUpRuns) result.plainStart = takeCounts();
-        if (!showPlainDialog() && run >= kWarmUpRuns) ++result.scriptFailures;
+        const bool withBox = run % 10 == 9;
+        if (!showPlainDialog(withBox ? &answerer : nullptr) && run >= kWarmUpRuns) ++result.scriptFailures;
     }
     result.plainEnd = takeCounts();
     return result;
