@@ -7,6 +7,7 @@
 #include "ReferenceServer.h"
 #include "RegistryKey.h"
 #include "ResourceIds.h"
+#include "TestPaths.h"
 #include "WindowDriver.h"
 
 #include <windows.h>
@@ -32,9 +33,7 @@ constexpr size_t kWarmUpRuns = 3;
 class UILibrary {
 public:
     UILibrary() {
-        wchar_t system[MAX_PATH] = {};
-        GetSystemDirectoryW(system, MAX_PATH);
-        library_ = LoadLibraryW((std::wstring(system) + L"\\QRXUIDll.dll").c_str());
+        library_ = LoadLibraryW(qrxtest::systemFilePath(L"QRXUIDll.dll").c_str());
         using Initialize = PMONITORUI(WINAPI*)();
         auto initialize =
             library_ ? reinterpret_cast<Initialize>(GetProcAddress(library_, "InitializePrintMonitorUI")) : nullptr;

@@ -5,16 +5,14 @@
 // every load (the cost of a load is the business of a test of its own).
 #pragma once
 
-#include <windows.h>
+#include "TestPaths.h"
 
-#include <string>
+#include <windows.h>
 
 class InstalledMonitorHeld {
 public:
     InstalledMonitorHeld() {
-        wchar_t system[MAX_PATH] = {};
-        GetSystemDirectoryW(system, MAX_PATH);
-        module_ = LoadLibraryW((std::wstring(system) + L"\\QRXServerDll.dll").c_str());
+        module_ = LoadLibraryW(qrxtest::systemFilePath(L"QRXServerDll.dll").c_str());
     }
     ~InstalledMonitorHeld() {
         if (module_) FreeLibrary(module_);
