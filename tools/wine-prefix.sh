@@ -16,11 +16,20 @@ if [ "${3:-}" = stop ]; then
   wineserver -k >/dev/null 2>&1 || true
   exit 0
 fi
+# A prefix made by other Wine packages is made again: a 64-bit prefix made
+# before wine32 was installed lacks its 32-bit half, and Wine then no longer
+# starts in it ("could not load kernel32.dll").
+made_by=$(dpkg-query -W -f='${Package}:${Architecture} ${Version}\n' 'libwine:*' 2>/dev/null | sort)
+if [ -f "$prefix/system.reg" ] && [ "$(cat "$prefix/.made-by" 2>/dev/null)" != "$made_by" ]; then
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$prefix"
+fi
 mkdir -p "$prefix"
 # Fails harmlessly when the server already runs.
 wineserver -p </dev/null >/dev/null 2>&1 || true
 if [ ! -f "$prefix/system.reg" ]; then
   wineboot -u </dev/null >/dev/null 2>&1
+  echo "$made_by" >"$prefix/.made-by"
 else
   wineboot </dev/null >/dev/null 2>&1
 fi
