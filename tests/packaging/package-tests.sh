@@ -17,7 +17,12 @@ shift
 
 passed=0 failed=0
 # check DESCRIPTION COMMAND...: the command's success passes the check.
-check() { if "${@:2}"; then passed=$((passed + 1)); else failed=$((failed + 1)) && echo "FAILED: $1"; fi; }
+check() {
+  "${@:2}" && passed=$((passed + 1)) && return
+  failed=$((failed + 1)) && echo "FAILED: $1" && return 1
+}
+# show_log LOG: what an installer log says of the actions that ran, to explain a failed check.
+show_log() { tr -d '\r' <"$1" | grep -E '^(Action (start|ended)|MSI|The |Error|DEBUG: Error)' | head -n 60 | sed 's/^/  | /'; }
 
 winpath() { echo "Z:${1//\//\\}"; }
 # A line equal to the pattern (an extended regular expression) is in the input.
@@ -234,7 +239,7 @@ lifecycle() {
   echo "== install $(basename "$package")"
   check "the fresh prefix knows no such monitor" not monitor_listed
   run_msiexec /i "$package" "$work/install.log"
-  check "msiexec /i /qn succeeds (exit $status)" test "$status" -eq 0
+  check "msiexec /i /qn succeeds (exit $status)" test "$status" -eq 0 || show_log "$work/install.log"
   check "the shipped files are in the system directory" files_installed
   check "INSTALLDIR is the installation directory with a backslash" \
     has_line "    INSTALLDIR    REG_SZ    ${installdir//\\/\\\\}" < <(reg_query "$vendor_key" /v INSTALLDIR)
@@ -269,9 +274,10 @@ lifecycle() {
 
   echo "== removal refused while the printer uses the port"
   run_msiexec /x "$package" "$work/refused.log"
-  check "msiexec /x /qn fails (exit $status)" test "$status" -ne 0
+  check "msiexec /x /qn fails (exit $status)" test "$status" -ne 0 || show_log "$work/refused.log"
   check "the log says which printer holds which port" \
-    has_text "cannot be removed while printers print to its ports: Package Test (QRXPKG1:)" <"$work/refused.log"
+    has_text "cannot be removed while printers print to its ports: Package Test (QRXPKG1:)" <"$work/refused.log" ||
+    show_log "$work/refused.log"
   check "the shipped files are still installed" files_installed
   check "the monitor is still registered" monitor_listed
   check "the port keeps its host" setting_is Host 127.0.0.1
@@ -287,7 +293,7 @@ lifecycle() {
     local new=$1 old=$2 version=$3 log=$4 new_code old_code
     new_code=$(package_property "$new" ProductCode) old_code=$(package_property "$old" ProductCode)
     run_msiexec /i "$new" "$log"
-    check "msiexec /i /qn succeeds (exit $status)" test "$status" -eq 0
+    check "msiexec /i /qn succeeds (exit $status)" test "$status" -eq 0 || show_log "$log"
     [ "$old_code" = "$new_code" ] || check "the product it replaces is gone" reg_absent "$uninstall_key\\$old_code"
     check "its product is installed" has_line "    DisplayVersion    REG_SZ    ${version//./\\.}" \
       < <(reg_query "$uninstall_key\\$new_code" /v DisplayVersion)
@@ -311,7 +317,7 @@ lifecycle() {
   echo "== removal"
   check "the printer is deleted" tool qrx-delete-printer "Package Test"
   run_msiexec /x "$newer" "$work/remove.log"
-  check "msiexec /x /qn succeeds (exit $status)" test "$status" -eq 0
+  check "msiexec /x /qn succeeds (exit $status)" test "$status" -eq 0 || show_log "$work/remove.log"
   check "no shipped file is left" no_file_left
   check "EnumMonitorsW no longer lists the monitor" not monitor_listed
   check "the monitor's key and its ports are gone" reg_absent "$monitor_key"
@@ -329,7 +335,7 @@ refused_on_64bit() {
   fresh_prefix "$prefix" win64 || { echo "FAILED: making the prefix $prefix"; failed=$((failed + 1)); return; }
   trap stop_prefix EXIT
   run_msiexec /i "$package" "$work/install.log"
-  check "msiexec /i /qn fails (exit $status)" test "$status" -ne 0
+  check "msiexec /i /qn fails (exit $status)" test "$status" -ne 0 || show_log "$work/install.log"
   # Wine shows a launch condition's message only in a message box, never in
   # the log; the tables test checks the text.
   check "the launch conditions stopped it" \
