@@ -21,8 +21,8 @@ check() {
   "${@:2}" && passed=$((passed + 1)) && return
   failed=$((failed + 1)) && echo "FAILED: $1" && return 1
 }
-# show_log LOG: what an installer log says of the actions that ran, to explain a failed check.
-show_log() { tr -d '\r' <"$1" | grep -E '^(Action (start|ended)|MSI|The |Error|DEBUG: Error)' | head -n 60 | sed 's/^/  | /'; }
+# show_log LOG: the end of an installer log without its property lists, to explain a failed check.
+show_log() { tr -d '\r' <"$1" | grep -v '^Property(' | tail -n 80 | sed 's/^/  | /'; }
 
 winpath() { echo "Z:${1//\//\\}"; }
 # A line equal to the pattern (an extended regular expression) is in the input.

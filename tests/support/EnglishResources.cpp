@@ -12,10 +12,8 @@ namespace {
 class EnglishResources : public testing::Environment {
 public:
     void SetUp() override {
-        // Mapped as the modules map it, so that texts are read as they are there.
-        library_ = mapResourceLibrary(deliverablePath(L"QRXPM1033U.dll"));
+        library_ = mapEnglishResources();
         ASSERT_NE(library_, nullptr) << "cannot load the built QRXPM1033U.dll";
-        module::setResources(library_);
     }
     void TearDown() override {
         module::setResources(nullptr);
@@ -27,6 +25,13 @@ private:
 };
 
 }  // namespace
+
+HMODULE mapEnglishResources() {
+    // Mapped as the modules map it, so that texts are read as they are there.
+    HMODULE library = mapResourceLibrary(deliverablePath(L"QRXPM1033U.dll"));
+    if (library) module::setResources(library);
+    return library;
+}
 
 void useEnglishResources() { testing::AddGlobalTestEnvironment(new EnglishResources); }
 

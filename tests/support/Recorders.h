@@ -60,6 +60,10 @@ private:
     std::vector<RecordedBox> boxes_;
 };
 
+// Maps the built English resource library and makes it the module's
+// resources; null when it cannot be mapped.
+HMODULE mapEnglishResources();
+
 // Makes the built English resource library the module's resources for the
 // whole test program.
 void useEnglishResources();

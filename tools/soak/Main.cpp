@@ -8,10 +8,8 @@
 // Exit code 0: every target met; 1: a target missed or a count blind; 2: usage.
 #include "DialogSoak.h"
 #include "MonitorSoak.h"
-#include "ModuleState.h"
+#include "Recorders.h"
 #include "ResourceCounts.h"
-#include "TestPaths.h"
-#include "Utilities.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -120,14 +118,11 @@ int wmain(int argc, wchar_t** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     WSADATA winsock;
     WSAStartup(MAKEWORD(2, 2), &winsock);
-    // The built English library, mapped as the modules map it: the monitor's
-    // messages and the dialogs' templates come from it.
-    HMODULE resources = mapResourceLibrary(qrxtest::deliverablePath(L"QRXPM1033U.dll"));
-    if (!resources) {
+    // The monitor's messages and the dialogs' templates come from it.
+    if (!qrxtest::mapEnglishResources()) {
         std::fprintf(stderr, "the built QRXPM1033U.dll cannot be mapped\n");
         return 1;
     }
-    module::setResources(resources);
     if (!countsSee()) return 1;
     if (mode == L"monitor") {
         MonitorSoakPlan plan;
