@@ -167,8 +167,10 @@ TEST_F(PortDialogs, AnAdministratorAddsAndConfiguresAPortThenDeletesIt) {
             const std::vector<std::wstring> byLocation{L"Basement", L"Floor 1", L"Floor 2", L"Floor 3", L"Garden"};
             driver.clickListColumn(configure, IDC_CFG_PRINTER_LIST, 1);
             driver.waitUntil([&] { return column(configure, 1) == byLocation; }, "rows sorted by location");
+            // Sorted by location the names are already led by "Alpha": wait for the order to change.
+            const std::vector<std::wstring> namesByLocation = column(configure, 0);
             driver.clickListColumn(configure, IDC_CFG_PRINTER_LIST, 0);
-            driver.waitUntil([&] { return column(configure, 0)[0] == L"Alpha"; }, "rows sorted by name");
+            driver.waitUntil([&] { return column(configure, 0) != namesByLocation; }, "rows sorted by name");
             EXPECT_EQ(column(configure, 0), (std::vector<std::wstring>{L"Alpha", L"PRT", L"PRT1", L"PRT2", L"alpha"}))
                 << "ordinal: a prefix first, lower case after upper case";
             driver.clickListColumn(configure, IDC_CFG_PRINTER_LIST, 1);
