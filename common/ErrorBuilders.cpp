@@ -29,6 +29,18 @@ std::wstring headline(UINT id, const std::wstring& call) { return fillTemplate(l
 
 std::wstring nameLine(const std::wstring& name) { return fillTemplate(loadResourceString(IDS_DETAIL_NAME), name); }
 
+std::wstring portLine(const std::wstring& portName) {
+    return fillTemplate(loadResourceString(IDS_DETAIL_PORT), portName);
+}
+
+// Why a port's job was not asked about: no system error lies behind it, so
+// the message carries no error code.
+RuntimeError sessionNotice(UINT id, const std::wstring& portName, DWORD session) {
+    return RuntimeError(loadResourceString(id) + L'\n' + portLine(portName) + L'\n' +
+                            fillTemplate(loadResourceString(IDS_DETAIL_SESSION), decimal(session)),
+                        ERROR_SUCCESS);
+}
+
 }  // namespace
 
 void throwCallFailed(const std::wstring& call, DWORD code) {
@@ -60,8 +72,33 @@ void throwServerClosed() { throw RuntimeError(loadResourceString(IDS_SERVER_CLOS
 
 void throwProtocolError() { throw RuntimeError(loadResourceString(IDS_PROTOCOL_ERROR), 0); }
 
-RuntimeError ignoredPromptAnswer() { return composed({loadResourceString(IDS_PROMPT_ANSWER_IGNORED)}, ERROR_INVALID_DATA); }
+RuntimeError ignoredPromptAnswer(const std::wstring& portName) {
+    return composed({loadResourceString(IDS_PROMPT_ANSWER_IGNORED), portLine(portName)}, ERROR_INVALID_DATA);
+}
 
-RuntimeError ignoredPromptValue(const std::wstring& valueName) {
-    return composed({fillTemplate(loadResourceString(IDS_PROMPT_VALUE_IGNORED), valueName)}, ERROR_INVALID_DATA);
+RuntimeError ignoredPromptValues(size_t count, const std::vector<std::wstring>& firstNames,
+                                 const std::wstring& portName) {
+    std::wstring names;
+    for (const std::wstring& name : firstNames) names += (names.empty() ? L"" : L", ") + name;
+    const std::wstring headline =
+        count == 1 ? fillTemplate(loadResourceString(IDS_PROMPT_VALUE_IGNORED), names)
+                   : fillTemplate(loadResourceString(IDS_PROMPT_VALUES_IGNORED), std::to_wstring(count), names);
+    return composed({headline, portLine(portName)}, ERROR_INVALID_DATA);
+}
+
+RuntimeError promptForAnotherUser(const std::wstring& portName, DWORD session) {
+    return sessionNotice(IDS_PROMPT_ANOTHER_USER, portName, session);
+}
+
+RuntimeError promptSessionInactive(const std::wstring& portName, DWORD session) {
+    return sessionNotice(IDS_PROMPT_SESSION_INACTIVE, portName, session);
+}
+
+RuntimeError promptSessionEnded(const std::wstring& portName, DWORD session) {
+    return sessionNotice(IDS_PROMPT_SESSION_ENDED, portName, session);
+}
+
+RuntimeError promptNotStarted(const std::wstring& programPath, const std::wstring& portName, DWORD code) {
+    return composed({headline(IDS_CALL_FAILED, L"CreateProcessAsUser()"), nameLine(programPath), portLine(portName)},
+                    code);
 }

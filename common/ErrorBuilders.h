@@ -8,6 +8,7 @@
 #include "RuntimeError.h"
 
 #include <string>
+#include <vector>
 
 [[noreturn]] void throwCallFailed(const std::wstring& call, DWORD code);
 [[noreturn]] void throwCallFailedFor(const std::wstring& call, const std::wstring& objectName, DWORD code);
@@ -18,7 +19,14 @@
 [[noreturn]] void throwServerClosed();
 [[noreturn]] void throwProtocolError();
 
-// Reported, not thrown: the prompt program's answer, or one value of it,
-// that the monitor does not use.
-RuntimeError ignoredPromptAnswer();
-RuntimeError ignoredPromptValue(const std::wstring& valueName);
+// Reported, not thrown: the prompt program's answer, or values of it, that
+// the monitor does not use (how many, and the first of their names); a
+// prompt that was not shown or was ended, and why; a prompt program that
+// could not be started. Each names the port.
+RuntimeError ignoredPromptAnswer(const std::wstring& portName);
+RuntimeError ignoredPromptValues(size_t count, const std::vector<std::wstring>& firstNames,
+                                 const std::wstring& portName);
+RuntimeError promptForAnotherUser(const std::wstring& portName, DWORD session);
+RuntimeError promptSessionInactive(const std::wstring& portName, DWORD session);
+RuntimeError promptSessionEnded(const std::wstring& portName, DWORD session);
+RuntimeError promptNotStarted(const std::wstring& programPath, const std::wstring& portName, DWORD code);

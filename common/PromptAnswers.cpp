@@ -12,6 +12,8 @@ namespace {
 constexpr wchar_t kTag[] = L"QRXPromptAnswers/1";
 // An ignored name is logged with at most this many characters.
 constexpr size_t kLoggedNameChars = 64;
+// and at most this many of them.
+constexpr size_t kLoggedNames = 3;
 // Four address lines have three line feeds between them.
 constexpr size_t kAddressLineFeeds = 3;
 
@@ -83,8 +85,8 @@ PromptAnswers PromptAnswers::decode(const std::string& message) {
                                                        [&](const auto& value) { return value.first == valueName; });
         if (valueName && !repeated && withinDialogLimits(valueName, text))
             answers.values_.emplace_back(valueName, text);
-        else
-            answers.ignored_.push_back(name.substr(0, kLoggedNameChars));
+        else if (++answers.ignoredCount_ <= kLoggedNames)
+            answers.firstIgnored_.push_back(name.substr(0, kLoggedNameChars));
     }
     answers.wellFormed_ = true;
     return answers;

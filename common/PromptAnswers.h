@@ -22,13 +22,15 @@ public:
     // Reads a message. Only the seven option values are taken, each once and
     // within what the options dialog can hand back: text of at most 2048
     // characters, an address of at most four lines, "Show" as "0" or "1".
-    // Anything else is left out and named in ignored(); a message that is
-    // not whole or not of this form gives no answers at all.
+    // Anything else is left out and counted; a message that is not whole or
+    // not of this form gives no answers at all.
     static PromptAnswers decode(const std::string& message);
 
     bool wellFormed() const { return wellFormed_; }
-    // The value names (cut short) that were left out.
-    const std::vector<std::wstring>& ignored() const { return ignored_; }
+    // How many values were left out, and the names (cut short) of the first
+    // few of them.
+    size_t ignoredCount() const { return ignoredCount_; }
+    const std::vector<std::wstring>& firstIgnored() const { return firstIgnored_; }
     bool empty() const { return values_.empty(); }
 
     // Puts the answered values into the record; returns their value names.
@@ -37,5 +39,6 @@ public:
 private:
     bool wellFormed_ = false;
     std::vector<std::pair<const wchar_t*, std::wstring>> values_;
-    std::vector<std::wstring> ignored_;
+    size_t ignoredCount_ = 0;
+    std::vector<std::wstring> firstIgnored_;
 };

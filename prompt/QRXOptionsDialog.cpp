@@ -72,8 +72,14 @@ QRXOptionsDialog::~QRXOptionsDialog() = default;
 BOOL QRXOptionsDialog::onInitDialog() {
     for (const EditLimit& limit : kEditLimits) SendDlgItemMessageW(window(), limit.controlId, EM_LIMITTEXT, limit.characters, 0);
     // The prompt program starts it from the background: it must come up in
-    // front of whatever the user is doing.
-    SetForegroundWindow(window());
+    // front of whatever the user is doing. A program started by a service is
+    // often refused the foreground, and the user's typing would go to their
+    // own application: the taskbar button then flashes until the dialog is
+    // activated.
+    if (!SetForegroundWindow(window()) || GetForegroundWindow() != window()) {
+        FLASHWINFO flash{sizeof flash, window(), FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
+        FlashWindowEx(&flash);
+    }
     SetWindowPos(window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     return TRUE;
 }

@@ -45,7 +45,8 @@ PortConfiguration Port::loadWithPrompt() {
     PortStore store(monitor_);
     PortConfiguration port = store.loadPort(portName_);
     unattended_ = port.settings.unattended;
-    if (port.options.promptFlag) takePromptAnswers(launchPromptApplication(promptProgram_, portName_), port, store);
+    if (port.options.promptFlag)
+        takePromptAnswers(launchPromptApplication(promptProgram_, portName_), promptProgram_, port, store);
     return port;
 }
 

@@ -53,5 +53,5 @@ private:
     DWORD unattended_ = 0;
     MonitorHandle& monitor_;
     LpdLimits limits_;
-    std::wstring promptProgram_ = kPromptProgramPath;
+    std::wstring promptProgram_ = promptProgramPath();
 };

@@ -220,6 +220,15 @@ TEST(LanguageLibrary, HoldsEveryStringVerbatim) {
         {3554, L"VAV5054E Port list error."},
         {3555, L"VAV5055E The answer of the prompt program was ignored: it is not in the expected form."},
         {3556, L"VAV5056E The value %1 in the answer of the prompt program was ignored."},
+        {3560, L"port: %1"},
+        {3561, L"session: %1"},
+        {3562, L"VAV5056E %1 values in the answer of the prompt program were ignored, the first of them: %2."},
+        {3563, L"VAV5057E Nobody was asked for the options of the job: another user is now logged on to the session "
+               L"it was printed from. The job prints with the options as stored."},
+        {3564, L"VAV5058E Nobody was asked for the options of the job: the session it was printed from is "
+               L"disconnected. The job prints with the options as stored."},
+        {3565, L"VAV5059E The prompt for the options of the job was ended: the session it was printed from was "
+               L"disconnected or logged off. The job prints with the options as stored."},
     };
     LoadedLibrary library(libraryPath(), LOAD_LIBRARY_AS_DATAFILE);
     for (const auto& s : kStrings) {

@@ -1,6 +1,7 @@
 // Printing through Wine's spooler with the installed monitor, the job
 // functions called as the spooler calls them on a real spooler job, and the
 // installed prompt program started for a port that asks for its options.
+#include "ActivationHook.h"
 #include "ChildProcesses.h"
 #include "JobEntry.h"
 #include "LoopbackPeer.h"
@@ -305,17 +306,27 @@ TEST_F(Prompting, AnswersTheMonitorMayNotStoreStillReachTheJobAndTheFailureIsLog
     EXPECT_NE(events.back().message.find(L"error code: 5\n"), std::wstring::npos) << events.back().message;
 }
 
-TEST_F(Prompting, AProgramThatCannotStartLeavesTheJobPrintingWithoutAPrompt) {
+TEST_F(Prompting, AProgramThatCannotStartLeavesTheJobPrintingWithoutAPromptAndIsLogged) {
     qrxtest::SystemFileAside program(L"QRXPromptApp.exe");
     port_.set(L"Room", L"Stored");
-    EXPECT_FALSE(launchPromptApplication(kPromptProgramPath, port_.name()).started);
+    EXPECT_FALSE(launchPromptApplication(promptProgramPath(), port_.name()).started());
     ServedJob served = printOnce(port_.name());
     EXPECT_TRUE(served.ended);
     EXPECT_NE(served.controlText.find("room-text='Stored'"), std::string::npos);
+
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const auto events = log_.events();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back().message.rfind(L"CreateProcessAsUser() failed.\nname: " + std::wstring(system) +
+                                              L"\\QRXPromptApp.exe\nport: " + port_.name() + L"\n",
+                                          0),
+              0u)
+        << "the program is looked for in the system directory: " << events.back().message;
 }
 
 TEST_F(Prompting, TheThreadKeepsItsIdentityAndACancelAnswersFalse) {
-    const auto launch = [&] { return launchPromptApplication(kPromptProgramPath, port_.name()).confirmed(); };
+    const auto launch = [&] { return launchPromptApplication(promptProgramPath(), port_.name()).confirmed(); };
     HANDLE token = nullptr;
     ASSERT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token));
     EXPECT_TRUE(answeringThePrompt(launch, pressing(IDOK)));
@@ -327,6 +338,26 @@ TEST_F(Prompting, TheThreadKeepsItsIdentityAndACancelAnswersFalse) {
     EXPECT_TRUE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) << "the earlier impersonation is back";
     if (token) CloseHandle(token);
     RevertToSelf();
+}
+
+// The program started by the launch, refused the foreground (as Windows
+// refuses it to a program a service starts), flashes until it is activated;
+// given the foreground, it does not flash.
+TEST_F(Prompting, ADialogRefusedTheForegroundFlashesAndOneInTheForegroundDoesNot) {
+    const auto launch = [&] { return launchPromptApplication(promptProgramPath(), port_.name()).confirmed(); };
+    for (const bool refused : {true, false}) {
+        SCOPED_TRACE(refused ? "refused the foreground" : "given the foreground");
+        ASSERT_TRUE(qrxHookActivation(kOptionsCaption, refused));
+        answeringThePrompt(launch, [&](WindowDriver& driver) {
+            HWND dialog = driver.waitForWindow(kOptionsCaption);
+            EXPECT_EQ(GetForegroundWindow() == dialog, !refused);
+            EXPECT_EQ(qrxRefusedFlashes() > 0, refused);
+            qrxAllowActivation();
+            driver.click(dialog, IDCANCEL);
+            driver.waitUntilClosed(dialog);
+        });
+        qrxUnhookActivation();
+    }
 }
 
 }  // namespace

@@ -46,20 +46,23 @@ std::optional<DWORD> ChildProcess::waitForExit(std::chrono::milliseconds limit) 
     return code;
 }
 
-void endChildProcesses(const std::wstring& fileName) {
+size_t endChildProcesses(const std::wstring& fileName) {
+    size_t running = 0;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return;
+    if (snapshot == INVALID_HANDLE_VALUE) return running;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
         if (entry.th32ParentProcessID != GetCurrentProcessId() || _wcsicmp(entry.szExeFile, fileName.c_str()) != 0)
             continue;
         if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+            ++running;
             endProcess(process);
             CloseHandle(process);
         }
     }
     CloseHandle(snapshot);
+    return running;
 }
 
 }  // namespace qrxtest

@@ -31,7 +31,8 @@ private:
 };
 
 // Ends the processes that this process started from a program of that file
-// name (compared without regard to case) and that still run.
-void endChildProcesses(const std::wstring& fileName);
+// name (compared without regard to case) and that still run; answers how
+// many there were.
+size_t endChildProcesses(const std::wstring& fileName);
 
 }  // namespace qrxtest

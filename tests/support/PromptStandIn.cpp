@@ -5,6 +5,9 @@
 //   flood      writes 8 MiB, far more than an answer may be
 //   host       a well-formed answer with a name, a host and an over-long room
 //   cancelled  a well-formed answer, then ends with 2
+//   typed      a well-formed answer with a name
+//   waiting    the same answer after 30 s, as a user who takes their time
+//   unknown    a name and 10,000 values of unknown names
 #include "PortRecords.h"
 #include "PromptAnswers.h"
 
@@ -57,6 +60,15 @@ int wmain(int argc, wchar_t** argv) {
     } else if (how == L"cancelled") {
         writeAll(answerWithName(port));
         return 2;
+    } else if (how == L"typed") {
+        writeAll(answerWithName(port));
+    } else if (how == L"waiting") {
+        Sleep(30000);
+        writeAll(answerWithName(port));
+    } else if (how == L"unknown") {
+        std::wstring answer = std::wstring(L"QRXPromptAnswers/1") + L'\0' + L"Name" + L'\0' + L"Typed Name" + L'\0';
+        for (int i = 0; i < 10000; ++i) answer += std::wstring(1, wchar_t(L'a' + i % 26)) + L'\0' + L'\0';
+        writeAll(wide(answer + L'\0'));
     }
     return 0;
 }
