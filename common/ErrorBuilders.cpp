@@ -33,6 +33,12 @@ std::wstring portLine(const std::wstring& portName) {
     return fillTemplate(loadResourceString(IDS_DETAIL_PORT), portName);
 }
 
+// A message of the server's answer, then the step it came at and the place.
+std::wstring atStep(const std::wstring& message, UINT step, const std::wstring& place) {
+    return message + L'\n' + fillTemplate(loadResourceString(IDS_DETAIL_STEP), loadResourceString(step)) + L'\n' +
+           place;
+}
+
 // Why a port's job was not asked about: no system error lies behind it, so
 // the message carries no error code.
 RuntimeError sessionNotice(UINT id, const std::wstring& portName, DWORD session) {
@@ -55,11 +61,16 @@ void throwRegistryError(const std::wstring& call, const std::wstring& keyName, D
     throwComposed({headline(IDS_REGISTRY_ERROR, call), nameLine(keyName)}, code);
 }
 
-void throwCommunicationError(const std::wstring& call, const std::wstring& host, const std::wstring& port,
-                             DWORD code) {
-    throwComposed({headline(IDS_COMMUNICATION_ERROR, call),
-                   fillTemplate(loadResourceString(IDS_DETAIL_HOST_PORT), host, port)},
-                  code);
+std::wstring serverPlace(const std::wstring& portName, const std::wstring& host, const std::wstring& port,
+                         const std::wstring* queue) {
+    std::wstring place = portName.empty() ? L"" : portLine(portName) + L'\n';
+    place += fillTemplate(loadResourceString(IDS_DETAIL_HOST_PORT), host, port);
+    if (queue) place += L'\n' + fillTemplate(loadResourceString(IDS_DETAIL_QUEUE), *queue);
+    return place;
+}
+
+void throwCommunicationError(const std::wstring& call, const std::wstring& place, DWORD code) {
+    throwComposed({headline(IDS_COMMUNICATION_ERROR, call), place}, code);
 }
 
 void throwPortListError(DWORD level, DWORD code) {
@@ -68,9 +79,18 @@ void throwPortListError(DWORD level, DWORD code) {
                   code);
 }
 
-void throwServerClosed() { throw RuntimeError(loadResourceString(IDS_SERVER_CLOSED), ERROR_INVALID_PRINTER_STATE); }
+void throwServerClosed(UINT step, const std::wstring& place) {
+    throw RuntimeError(atStep(loadResourceString(IDS_SERVER_CLOSED), step, place), ERROR_INVALID_PRINTER_STATE);
+}
 
-void throwProtocolError() { throw RuntimeError(loadResourceString(IDS_PROTOCOL_ERROR), 0); }
+void throwProtocolError(UINT step, const std::wstring& place) {
+    throw RuntimeError(atStep(loadResourceString(IDS_PROTOCOL_ERROR), step, place), 0);
+}
+
+void throwServerRefusal(const std::wstring& text, DWORD code, UINT step, const std::wstring& place) {
+    const std::wstring message = text.empty() ? loadResourceString(IDS_REFUSED_WITHOUT_MESSAGE) : text;
+    throw LPDRuntimeError(atStep(message, step, place), code);
+}
 
 RuntimeError ignoredPromptAnswer(const std::wstring& portName) {
     return composed({loadResourceString(IDS_PROMPT_ANSWER_IGNORED), portLine(portName)}, ERROR_INVALID_DATA);

@@ -13,11 +13,20 @@
 [[noreturn]] void throwCallFailed(const std::wstring& call, DWORD code);
 [[noreturn]] void throwCallFailedFor(const std::wstring& call, const std::wstring& objectName, DWORD code);
 [[noreturn]] void throwRegistryError(const std::wstring& call, const std::wstring& keyName, DWORD code);
-[[noreturn]] void throwCommunicationError(const std::wstring& call, const std::wstring& host, const std::wstring& port,
-                                          DWORD code);
+// The detail lines that say where a conversation with the print server
+// went: the monitor's port (when there is one), the host and its LPD port,
+// and the queue (for a job).
+std::wstring serverPlace(const std::wstring& portName, const std::wstring& host, const std::wstring& port,
+                         const std::wstring* queue);
+// The errors of a conversation name their place after their message; those
+// of the server's answers also name the step (a string id) they came at.
+[[noreturn]] void throwCommunicationError(const std::wstring& call, const std::wstring& place, DWORD code);
 [[noreturn]] void throwPortListError(DWORD level, DWORD code);
-[[noreturn]] void throwServerClosed();
-[[noreturn]] void throwProtocolError();
+[[noreturn]] void throwServerClosed(UINT step, const std::wstring& place);
+[[noreturn]] void throwProtocolError(UINT step, const std::wstring& place);
+// The server's own text first and unchanged, so that its identifier stays at
+// the start; a refusal without text gets a message of its own.
+[[noreturn]] void throwServerRefusal(const std::wstring& text, DWORD code, UINT step, const std::wstring& place);
 
 // Reported, not thrown: the prompt program's answer, or values of it, that
 // the monitor does not use (how many, and the first of their names); a

@@ -2,15 +2,22 @@
 
 #include "ErrorBuilders.h"
 #include "LPDErrorMap.h"
+#include "ResourceIds.h"
 #include "RuntimeError.h"
 #include "TextCodec.h"
 
-LpdClient::LpdClient(std::wstring queue, std::wstring host, std::wstring port, LpdLimits limits)
+LpdClient::LpdClient(std::wstring queue, std::wstring host, std::wstring port, LpdLimits limits,
+                     std::wstring portName)
     : host_(std::move(host)),
       port_(std::move(port)),
       queue_(std::move(queue)),
+      portName_(std::move(portName)),
       limits_(limits),
       socket_(std::make_unique<TcpSocket>(SocketLimits{limits.send, limits.connect, limits.acknowledgement})) {}
+
+std::wstring LpdClient::jobPlace() const { return serverPlace(portName_, host_, port_, &queue_); }
+
+std::wstring LpdClient::listingPlace() const { return serverPlace(portName_, host_, port_, nullptr); }
 
 TcpSocket::Clock::time_point LpdClient::after(std::chrono::milliseconds wait) const {
     return TcpSocket::Clock::now() + wait;
@@ -39,39 +46,39 @@ std::string LpdClient::receiveUntilClosed(size_t limit, TcpSocket::Clock::time_p
     }
 }
 
-void LpdClient::raiseServerMessage(TcpSocket::Clock::time_point deadline) {
+void LpdClient::raiseServerMessage(UINT step, TcpSocket::Clock::time_point deadline) {
     // The text ends where the server closes, falls silent or runs out of
     // time: a server that keeps the connection open still has its say.
     // It is converted at once, so that no character is cut between pieces.
     std::wstring text = fromWire(receiveUntilClosed(limits_.messageBytes, deadline, Silence::EndsText));
-    throw LPDRuntimeError(text, lpdErrorMap().codeFor(text));
+    throwServerRefusal(text, lpdErrorMap().codeFor(text), step, jobPlace());
 }
 
-void LpdClient::readAcknowledgement() {
+void LpdClient::readAcknowledgement(UINT step) {
     auto deadline = after(limits_.acknowledgement);
     BYTE answer = 0;
     // The socket's receive limit is the acknowledgement limit.
-    if (socket_->receive(&answer, 1, true) == 0) throwServerClosed();
-    if (answer != 0) raiseServerMessage(deadline);
+    if (socket_->receive(&answer, 1, true) == 0) throwServerClosed(step, jobPlace());
+    if (answer != 0) raiseServerMessage(step, deadline);
 }
 
 void LpdClient::startJob(const ControlFile& controlFile) {
-    socket_->connect(host_, port_);
+    socket_->connect(host_, port_, jobPlace());
     sendCommand(kJobCommand, queue_);
-    readAcknowledgement();
+    readAcknowledgement(IDS_STEP_JOB_COMMAND);
 
     std::string text = toWire(controlFile.text);
     sendCommand(kControlFileCommand, std::to_wstring(text.size()) + L" " + controlFile.controlFileName);
-    readAcknowledgement();
+    readAcknowledgement(IDS_STEP_CONTROL_FILE);
 
     // The text and its closing zero go in one send, so that the zero does
     // not wait behind a delayed acknowledgement.
     text += '\0';
     socket_->sendAll(reinterpret_cast<const BYTE*>(text.data()), text.size());
-    readAcknowledgement();
+    readAcknowledgement(IDS_STEP_CONTROL_FILE);
 
     sendCommand(kDataFileCommand, controlFile.dataFileName);
-    readAcknowledgement();
+    readAcknowledgement(IDS_STEP_DATA_FILE);
 }
 
 LpdClient::Look LpdClient::lookBefore(DWORD count) const {
@@ -94,8 +101,8 @@ void LpdClient::sendChunk(const BYTE* data, DWORD count) {
         // of data.
         bool answered = look == Look::ForAnswerOrClose ? socket_->hasInput() : socket_->bytesWaiting() > 0;
         if (answered) {
-            readAcknowledgement();
-            throwProtocolError();
+            readAcknowledgement(IDS_STEP_DATA);
+            throwProtocolError(IDS_STEP_DATA, jobPlace());
         }
     }
     sendChunkData(data, count);
@@ -114,13 +121,13 @@ void LpdClient::finishJob() {
     socket_->sendImmediately();
     const BYTE endOfData[4] = {0, 0, 0, 0};
     socket_->sendAll(endOfData, sizeof endOfData);
-    readAcknowledgement();
+    readAcknowledgement(IDS_STEP_END_OF_DATA);
     socket_->halfClose();
     receiveUntilClosed(0, after(limits_.acknowledgement), Silence::FailsReceive);
 }
 
 std::wstring LpdClient::queryQueueState(const std::vector<std::wstring>& operands) {
-    socket_->connect(host_, port_);
+    socket_->connect(host_, port_, listingPlace());
     auto deadline = after(limits_.queueState);
     std::wstring line = queue_;
     for (const std::wstring& operand : operands) line += L" " + operand;

@@ -30,7 +30,10 @@ struct LpdLimits {
 
 class LpdClient {
 public:
-    LpdClient(std::wstring queue, std::wstring host, std::wstring port, LpdLimits limits = {});
+    // portName: the monitor's port the job goes out on, which its errors
+    // name (none for a printer list).
+    LpdClient(std::wstring queue, std::wstring host, std::wstring port, LpdLimits limits = {},
+              std::wstring portName = {});
     LpdClient(const LpdClient&) = delete;
     LpdClient& operator=(const LpdClient&) = delete;
     virtual ~LpdClient() = default;
@@ -55,8 +58,12 @@ public:
 private:
     void sendCommand(BYTE command, const std::wstring& operands);
     void sendChunkData(const BYTE* data, DWORD count);
-    void readAcknowledgement();
-    [[noreturn]] void raiseServerMessage(TcpSocket::Clock::time_point deadline);
+    // The server's answer at a step of the job (a string id that names it).
+    void readAcknowledgement(UINT step);
+    [[noreturn]] void raiseServerMessage(UINT step, TcpSocket::Clock::time_point deadline);
+    // Where a job's or a listing's errors say they happened.
+    std::wstring jobPlace() const;
+    std::wstring listingPlace() const;
     enum class Look { None, ForAnswer, ForAnswerOrClose };
     Look lookBefore(DWORD count) const;
     // What a silent server means while its answer is read: the end of a
@@ -69,6 +76,7 @@ private:
     std::wstring host_;
     std::wstring port_;
     std::wstring queue_;
+    std::wstring portName_;
     LpdLimits limits_;
     std::unique_ptr<TcpSocket> socket_;
     bool looked_ = false;

@@ -95,7 +95,7 @@ BOOL WINAPI xcvOpenPort(HANDLE monitor, LPCWSTR, ACCESS_MASK grantedAccess, PHAN
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
-        *xcv = new XcvHandle{grantedAccess, static_cast<MonitorHandle*>(monitor)};
+        *xcv = new XcvHandle{grantedAccess, static_cast<MonitorHandle*>(monitor), std::nullopt};
         return TRUE;
     });
 }

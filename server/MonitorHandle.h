@@ -9,6 +9,7 @@
 #include <winsplp.h>
 
 #include <optional>
+#include <string>
 
 struct MonitorHandle {
     // The spooler's handle, registry root and registry functions. A copy:
@@ -19,7 +20,16 @@ struct MonitorHandle {
     std::optional<RegistryKey> ownRoot;
 };
 
+// The reply of a printer-list sizing call, kept for the copy call that
+// follows with the same input, so that a listing asks the server once.
+struct KeptPrinterList {
+    std::wstring input;
+    std::wstring reply;
+};
+
 struct XcvHandle {
     ACCESS_MASK grantedAccess;
     MonitorHandle* monitor;
+    // Any other call on the channel forgets it.
+    std::optional<KeptPrinterList> keptList;
 };

@@ -83,7 +83,7 @@ void Port::startDocument(const wchar_t* printerName, DWORD jobId, DWORD level, c
             ControlFile::build(localHostName(), user, buildJobAttributes(port.options), document);
 
         connection_ = std::make_unique<LpdClient>(port.settings.printerName, port.settings.hostName,
-                                                  port.settings.portNumber, limits_);
+                                                  port.settings.portNumber, limits_, portName_);
         connection_->startJob(controlFile);
         documentInProgress_ = 1;
     });

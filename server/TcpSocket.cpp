@@ -16,7 +16,7 @@ void TcpSocket::close() {
 }
 
 void TcpSocket::fail(const std::wstring& operation, DWORD code) const {
-    throwCommunicationError(operation, host_, port_, code);
+    throwCommunicationError(operation, place_, code);
 }
 
 namespace {
@@ -38,9 +38,8 @@ private:
 
 }  // namespace
 
-void TcpSocket::connect(const std::wstring& host, const std::wstring& port) {
-    host_ = host;
-    port_ = port;
+void TcpSocket::connect(const std::wstring& host, const std::wstring& port, const std::wstring& place) {
+    place_ = place;
     // Name resolution would wrap a number beyond the last port into another
     // port; a service name is left to it.
     if (isDecimalNumber(port) && !isTcpPortNumber(port)) fail(L"getaddrinfo", WSAEINVAL);

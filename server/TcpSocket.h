@@ -1,6 +1,6 @@
 // The monitor's only network code: one blocking TCP connection to the print
 // server. Every failure raises the communication error naming the
-// operation, the host and the port.
+// operation and where the connection goes.
 #pragma once
 
 #include <winsock2.h>
@@ -33,7 +33,8 @@ public:
 
     // Resolves host and port (a number or a service name, IPv4 or IPv6) and
     // connects to the first address that accepts within the connect limit.
-    void connect(const std::wstring& host, const std::wstring& port);
+    // Every failure of the connection names the place given (detail lines).
+    void connect(const std::wstring& host, const std::wstring& port, const std::wstring& place);
     // Whether data, or the end of the stream, waits to be read; never waits.
     bool hasInput() { return waitForInput(std::chrono::microseconds(0)); }
     // How many bytes wait to be read; blind to the end of the stream, but
@@ -62,7 +63,6 @@ private:
     void close();
 
     SocketLimits limits_;
-    std::wstring host_;
-    std::wstring port_;
+    std::wstring place_;
     SOCKET socket_ = INVALID_SOCKET;
 };

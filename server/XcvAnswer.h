@@ -21,6 +21,8 @@ public:
     // size; a buffer too small for them is refused with 122 and the size
     // the text needs, and nothing is written.
     DWORD text(const std::function<std::wstring()>& produce);
+    // A call without a buffer, which only learns the size.
+    bool sizing() const { return size_ == 0; }
 
     // A 32-bit 0 or 1, or nothing when the value is absent. Without a buffer:
     // needed = 4, or 0 when absent, status 122. With one: needed = the

@@ -64,9 +64,17 @@ DWORD writeFlag(const XcvCall& call) {
     return ERROR_SUCCESS;
 }
 
-// Each call, the sizing one and the copy one, is a whole exchange with the server.
+// A sizing call asks the server and keeps its reply; the copy call that
+// follows with the same input is answered from it, so that both see the
+// same list. A copy whose buffer is too small keeps it for the next try.
 DWORD printerList(const XcvCall& call) {
-    return call.answer.text([&] { return queryPrinterList(call.arguments.first, call.arguments.second); });
+    const std::wstring input = call.arguments.first + L'\\' + call.arguments.second;
+    std::optional<KeptPrinterList> kept = std::move(call.previousList);
+    if (call.answer.sizing() || !kept || kept->input != input)
+        kept = KeptPrinterList{input, queryPrinterList(call.arguments.first, call.arguments.second)};
+    const DWORD status = call.answer.text([&] { return kept->reply; });
+    if (status == ERROR_INSUFFICIENT_BUFFER) call.keptList = std::move(kept);
+    return status;
 }
 
 DWORD monitorUI(const XcvCall& call) { return call.answer.fixedText(kMonitorUILibrary); }

@@ -16,6 +16,11 @@ struct XcvCall {
     // The command's port value; nullptr for the commands without one.
     const wchar_t* valueName;
     XcvAnswer& answer;
+    // The printer list the call before on the channel kept, taken from it;
+    // a command that keeps one for the next call puts it into keptList, and
+    // any other command so forgets it.
+    std::optional<KeptPrinterList>& previousList;
+    std::optional<KeptPrinterList>& keptList;
 };
 
 using XcvHandler = DWORD (*)(const XcvCall& call);

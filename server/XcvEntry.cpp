@@ -4,6 +4,8 @@
 #include "ServerEntryGuard.h"
 #include "XcvCommands.h"
 
+#include <utility>
+
 namespace entry {
 
 namespace {
@@ -16,7 +18,7 @@ DWORD WINAPI xcvDataPort(HANDLE xcv, LPCWSTR command, PBYTE input, DWORD inputSi
                          PDWORD outputNeeded) {
     return guardStatus([&]() -> DWORD {
         if (!xcv) return ERROR_INVALID_HANDLE;
-        const XcvHandle& handle = *static_cast<const XcvHandle*>(xcv);
+        XcvHandle& handle = *static_cast<XcvHandle*>(xcv);
         if (!mayAdminister(handle)) return ERROR_ACCESS_DENIED;
         if (!command || !outputNeeded || (!input && inputSize > 0) || (!output && outputSize > 0))
             return ERROR_INVALID_PARAMETER;
@@ -24,10 +26,13 @@ DWORD WINAPI xcvDataPort(HANDLE xcv, LPCWSTR command, PBYTE input, DWORD inputSi
         if (!found) return ERROR_INVALID_DATA;
 
         XcvAnswer answer(output, outputSize, outputNeeded);
+        std::optional<KeptPrinterList> previous = std::exchange(handle.keptList, std::nullopt);
         XcvCall call{*handle.monitor,
                      XcvInput::split(XcvInput::textOf(input, inputSize), found->input),
                      found->valueName,
-                     answer};
+                     answer,
+                     previous,
+                     handle.keptList};
         return found->handler(call);
     });
 }

@@ -1,6 +1,8 @@
 #include "PrinterListData.h"
 
 #include "EventIds.h"
+#include "ResourceIds.h"
+#include "ResourceStrings.h"
 #include "RuntimeError.h"
 #include "SystemErrorText.h"
 #include "XcvClient.h"
@@ -33,8 +35,13 @@ void PrinterListData::query(const std::wstring& hostName, const std::wstring& po
     printers_.clear();
     std::vector<BYTE> reply;
     DWORD status = 0;
-    if (!channel.fetch(L"GetPrinterList", hostName + L"\\" + portNumber, reply, status))
-        throw RuntimeError(systemErrorText(status), 0);
+    if (!channel.fetch(L"GetPrinterList", hostName + L"\\" + portNumber, reply, status)) {
+        // The system's text, then the server that was asked.
+        std::wstring text = systemErrorText(status);
+        text.erase(text.find_last_not_of(L"\r\n ") + 1);
+        if (!text.empty()) text += L'\n';
+        throw RuntimeError(text + fillTemplate(loadResourceString(IDS_DETAIL_HOST_PORT), hostName, portNumber), 0);
+    }
     std::wstring text(reinterpret_cast<const wchar_t*>(reply.data()), reply.size() / sizeof(wchar_t));
     assign(text.substr(0, text.find(L'\0')));
 }

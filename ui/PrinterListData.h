@@ -23,7 +23,8 @@ public:
     // failure is shown and logged here; the list then keeps what arrived.
     void fetch(const PortSettings& settings, XcvChannel& channel);
     // The same for a host and port, a failure raised: the system's text of
-    // the status (the string table is not consulted for this command), code 0.
+    // the status (the string table is not consulted for this command) and the
+    // host and port asked, code 0.
     void query(const std::wstring& hostName, const std::wstring& portNumber, XcvChannel& channel);
     // Cuts a reply into printers: three lines each (name, location,
     // description), every line ended by a line feed; what follows the last

@@ -3,12 +3,14 @@
 #include "EventIds.h"
 #include "ModuleState.h"
 #include "Recorders.h"
+#include "ResourceIds.h"
 #include "ResourceStrings.h"
 #include "RuntimeError.h"
 #include "SystemErrorText.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -50,15 +52,20 @@ TEST(ErrorBuilders, RegistryErrorNamesTheKey) {
     EXPECT_EQ(error.code(), 2u);
 }
 
-TEST(ErrorBuilders, CommunicationErrorHasFourPieces) {
-    RuntimeError error = thrownError([] { throwCommunicationError(L"socket", L"printhost", L"515", 10061); });
+TEST(ErrorBuilders, CommunicationErrorNamesThePortHostLpdPortAndQueueBeforeTheCode) {
+    const std::wstring queue = L"PRT1";
+    const std::wstring place = serverPlace(L"QRX1:", L"printhost", L"515", &queue);
+    RuntimeError error = thrownError([&] { throwCommunicationError(L"socket", place, 10061); });
     std::vector<std::wstring> pieces = lines(error.message());
-    ASSERT_GE(pieces.size(), 3u);
+    ASSERT_GE(pieces.size(), 5u);
     EXPECT_EQ(pieces[0], L"VAV5053E Communication error: socket failed.");
-    EXPECT_EQ(pieces[1], L"host: printhost, port 515");
-    EXPECT_EQ(pieces[2], L"error code: 10061");
+    EXPECT_EQ(pieces[1], L"port: QRX1:");
+    EXPECT_EQ(pieces[2], L"host: printhost, port 515");
+    EXPECT_EQ(pieces[3], L"queue: PRT1");
+    EXPECT_EQ(pieces[4], L"error code: 10061");
     EXPECT_EQ(error.message().substr(error.message().find(L"10061\n") + 6), systemErrorText(10061));
     EXPECT_EQ(error.code(), 10061u);
+    EXPECT_EQ(serverPlace(L"", L"printhost", L"515", nullptr), L"host: printhost, port 515") << "a listing's place";
 }
 
 TEST(ErrorBuilders, PortListErrorNamesTheLevel) {
@@ -68,13 +75,28 @@ TEST(ErrorBuilders, PortListErrorNamesTheLevel) {
     EXPECT_EQ(error.code(), 124u);
 }
 
-TEST(ErrorBuilders, OneLineErrorsCarryTheirFixedCodes) {
-    RuntimeError closed = thrownError(throwServerClosed);
-    EXPECT_EQ(closed.message(), L"VAV5052E The Prentova Server LPD prematurely closed the connection.");
-    EXPECT_EQ(closed.code(), 1906u);
-    RuntimeError protocol = thrownError(throwProtocolError);
-    EXPECT_EQ(protocol.message(), L"VAV5051E Communication protocol error.");
-    EXPECT_EQ(protocol.code(), 0u);
+TEST(ErrorBuilders, TheServersAnswersCarryTheirCodesAndNameTheStepAndThePlace) {
+    const std::wstring place = L"host: h, port 1";
+    const std::wstring after = L"\nstep: the end of the data\n" + place;
+    struct Case {
+        std::function<void()> raise;
+        std::wstring message;
+        DWORD code;
+    };
+    const Case cases[] = {
+        {[&] { throwServerClosed(IDS_STEP_END_OF_DATA, place); },
+         L"VAV5052E The Prentova Server LPD prematurely closed the connection." + after, 1906},
+        {[&] { throwProtocolError(IDS_STEP_END_OF_DATA, place); }, L"VAV5051E Communication protocol error." + after,
+         0},
+        {[&] { throwServerRefusal(L"VAV001E no", 1801, IDS_STEP_END_OF_DATA, place); }, L"VAV001E no" + after, 1801},
+        {[&] { throwServerRefusal(L"", 1803, IDS_STEP_END_OF_DATA, place); },
+         L"VAV5060E The Prentova Server refused the job without a message." + after, 1803},
+    };
+    for (const Case& c : cases) {
+        RuntimeError error = thrownError(c.raise);
+        EXPECT_EQ(error.message(), c.message);
+        EXPECT_EQ(error.code(), c.code);
+    }
 }
 
 TEST(ErrorBuilders, CodesAreSignedDecimal) {

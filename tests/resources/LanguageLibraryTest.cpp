@@ -227,6 +227,14 @@ TEST(LanguageLibrary, HoldsEveryStringVerbatim) {
                L"it was printed from. The job prints with the options as stored."},
         {3564, L"VAV5058E Nobody was asked for the options of the job: the session it was printed from is "
                L"disconnected. The job prints with the options as stored."},
+        {3566, L"VAV5060E The Prentova Server refused the job without a message."},
+        {3567, L"queue: %1"},
+        {3568, L"step: %1"},
+        {3569, L"the job command"},
+        {3570, L"the control file"},
+        {3571, L"the data file command"},
+        {3572, L"the job's data"},
+        {3573, L"the end of the data"},
         {3565, L"VAV5059E The prompt for the options of the job was ended: the session it was printed from was "
                L"disconnected or logged off. The job prints with the options as stored."},
     };

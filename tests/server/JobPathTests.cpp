@@ -7,12 +7,14 @@
 #include "Port.h"
 #include "PortStore.h"
 #include "Recorders.h"
+#include "ReferenceServer.h"
 #include "RegistryMonitor.h"
 #include "SpoolerJobCalls.h"
 #include "SystemErrorText.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -228,6 +230,56 @@ TEST_F(JobPath, AServerThatIsDownFailsWithTheConnectionError) {
     entry::closePort(port);
 }
 
+// A server that refuses or closes at a step of the job: the event, the box
+// and the job's status give the server's text (or a message of the monitor's
+// own where it sent none), the step, and where the job went.
+TEST_F(JobPath, EveryRefusalOrCloseNamesItsStepThePortHostLpdPortAndQueue) {
+    using refserver::FaultPlan;
+    using refserver::FaultStep;
+    struct Case {
+        const char* what;
+        FaultPlan plan;
+        bool failsAtTheEnd;
+        std::wstring message;
+        const wchar_t* step;
+        DWORD code;
+    };
+    const Case cases[] = {
+        {"a refusal with a text", FaultPlan::refuse(FaultStep::JobCommand, "VAV001E Unknown printer PRT1"), false,
+         L"VAV001E Unknown printer PRT1", L"the job command", ERROR_INVALID_PRINTER_NAME},
+        {"a refusal without a text", FaultPlan::refuse(FaultStep::ControlFileCommand, ""), false,
+         L"VAV5060E The Prentova Server refused the job without a message.", L"the control file",
+         ERROR_INVALID_PRINTER_COMMAND},
+        {"a close instead of an answer", FaultPlan::close(FaultStep::DataFileCommand), false,
+         L"VAV5052E The Prentova Server LPD prematurely closed the connection.", L"the data file command",
+         ERROR_INVALID_PRINTER_STATE},
+        {"a refusal at the end", FaultPlan::refuse(FaultStep::EndOfData, "VAV004E Cannot store the job"), true,
+         L"VAV004E Cannot store the job", L"the end of the data", ERROR_INVALID_PRINTER_STATE},
+    };
+    refserver::ReferenceServer server{refserver::ServerOptions{}};
+    configure(L"P1", std::to_wstring(server.port()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        server.setFaultPlan(c.plan);
+        const size_t before = log_.events().size();
+        HANDLE port = open(L"P1");
+        const bool started = start(port);
+        const bool ended = started && write(port, "data") && entry::endDocPort(port);
+        EXPECT_FALSE(ended);
+        EXPECT_EQ(started, c.failsAtTheEnd);
+        EXPECT_EQ(GetLastError(), c.code);
+        const std::wstring place = L"port: P1\nhost: 127.0.0.1, port " + std::to_wstring(server.port()) + L"\nqueue: PRT1";
+        const std::wstring expected = c.message + L"\nstep: " + c.step + L"\n" + place;
+        ASSERT_EQ(log_.events().size(), before + 1);
+        EXPECT_EQ(log_.events().back().message, expected);
+        EXPECT_EQ(boxes_.boxes().back().text, expected);
+        std::wstring status = expected;
+        std::replace(status.begin(), status.end(), L'\n', L' ');
+        EXPECT_EQ(calls_.statusTexts.back(), status);
+        entry::closePort(port);
+    }
+}
+
 TEST_F(JobPath, AfterAFailedWriteTheEndFailsWithoutANewError) {
     LoopbackPeer peer([](PeerConnection& c) {
         ServedJob header;
@@ -241,8 +293,11 @@ TEST_F(JobPath, AfterAFailedWriteTheEndFailsWithoutANewError) {
     Sleep(50);
     EXPECT_FALSE(write(port, "data"));
     EXPECT_EQ(GetLastError(), 1906u);
-    EXPECT_EQ(boxes_.boxes().at(0).text, L"VAV080E Printer jammed");
-    EXPECT_EQ(calls_.statusTexts.at(0), L"VAV080E Printer jammed");
+    EXPECT_EQ(boxes_.boxes().at(0).text, L"VAV080E Printer jammed\nstep: the job's data\nport: P1\nhost: 127.0.0.1, port " +
+                                             peer.port() + L"\nqueue: PRT1");
+    EXPECT_EQ(calls_.statusTexts.at(0), L"VAV080E Printer jammed step: the job's data port: P1 host: 127.0.0.1, port " +
+                                            peer.port() + L" queue: PRT1")
+        << "the status shows the same text with blanks for line feeds";
     SetLastError(kSentinel);
     EXPECT_FALSE(entry::endDocPort(port));
     EXPECT_EQ(GetLastError(), kSentinel);
@@ -354,7 +409,8 @@ TEST_F(JobPath, ALongRefusalOnAnOpenConnectionIsReportedAndLoggedCut) {
     const std::wstring& logged = log_.events()[0].message;
     EXPECT_EQ(logged.size(), kLongestEventInsert);
     EXPECT_EQ(logged, std::wstring(refusal.begin(), refusal.begin() + kLongestEventInsert));
-    EXPECT_EQ(boxes_.boxes().at(0).text.size(), refusal.size()) << "the box shows the whole text";
+    EXPECT_EQ(boxes_.boxes().at(0).text.rfind(std::wstring(refusal.begin(), refusal.end()) + L"\nstep: ", 0), 0u)
+        << "the box shows the whole text";
     entry::closePort(port);
 }
 

@@ -1,3 +1,4 @@
+#include "ErrorBuilders.h"
 #include "ErrorCapture.h"
 #include "LPDErrorMap.h"
 #include "LoopbackPeer.h"
@@ -21,6 +22,14 @@ const bool englishResources = (qrxtest::useEnglishResources(), true);
 using qrxtest::LoopbackPeer;
 using qrxtest::PeerConnection;
 using qrxtest::thrownError;
+
+// Where a socket of these tests connects, as its errors name it.
+std::wstring loopbackPlace(const std::wstring& port) { return serverPlace(L"", L"127.0.0.1", port, nullptr); }
+
+// The lines after an answer of the server: the step it came at and where the job went.
+std::wstring atStep(const std::wstring& step, const std::wstring& port, const std::wstring& queue = L"Q") {
+    return L"\nstep: " + step + L"\nhost: 127.0.0.1, port " + port + L"\nqueue: " + queue;
+}
 
 const ControlFile kWorkedExample = ControlFile::build(L"PC1", L"alice", L"", L"report.txt");
 
@@ -125,7 +134,8 @@ TEST_P(LpdRefusal, CarriesTheServersTextAndTheMappedCode) {
     });
     LpdClient client(L"PRT9", L"127.0.0.1", peer.port());
     RuntimeError error = thrownError([&] { client.startJob(kWorkedExample); });
-    EXPECT_EQ(error.message(), std::wstring(GetParam().message.begin(), GetParam().message.end()));
+    EXPECT_EQ(error.message(), std::wstring(GetParam().message.begin(), GetParam().message.end()) +
+                                   atStep(L"the job command", peer.port(), L"PRT9"));
     EXPECT_EQ(error.code(), GetParam().code);
 }
 
@@ -145,7 +155,7 @@ TEST(LpdJob, AServerMessageIsALPDRuntimeError) {
         client.startJob(kWorkedExample);
         ADD_FAILURE() << "no error";
     } catch (const LPDRuntimeError& error) {
-        EXPECT_EQ(error.message(), L"VAV001E no");
+        EXPECT_EQ(error.message(), L"VAV001E no" + atStep(L"the job command", peer.port()));
     }
 }
 
@@ -156,7 +166,7 @@ TEST(LpdJob, ALongRefusalIsCutAndReadToItsEnd) {
     });
     LpdClient client(L"Q", L"127.0.0.1", peer.port());
     RuntimeError error = thrownError([&] { client.startJob(kWorkedExample); });
-    EXPECT_EQ(error.message().size(), 64u * 1024u);
+    EXPECT_EQ(error.message().find(L'\n'), 64u * 1024u) << "the text is cut, the place follows";
     EXPECT_EQ(error.code(), 1803u);
 }
 
@@ -178,7 +188,10 @@ TEST(LpdJob, ACloseWhereAnAnswerIsDueIsAPrematureClose) {
         LpdClient client(L"Q", L"127.0.0.1", peer.port());
         RuntimeError error = thrownError([&] { client.startJob(kWorkedExample); });
         EXPECT_EQ(error.code(), 1906u) << "after " << answered << " answers";
-        EXPECT_EQ(error.message(), L"VAV5052E The Prentova Server LPD prematurely closed the connection.");
+        const wchar_t* steps[] = {L"the job command", L"the control file", L"the control file",
+                                  L"the data file command"};
+        EXPECT_EQ(error.message(), L"VAV5052E The Prentova Server LPD prematurely closed the connection." +
+                                       atStep(steps[answered], peer.port()));
     }
     LoopbackPeer peer([](PeerConnection& connection) {
         std::string ignored;
@@ -209,7 +222,7 @@ TEST(LpdJob, AMessageDuringTheDataIsNoticedAtTheNextChunk) {
     for (int i = 0; i < 500 && !messageSent; ++i) Sleep(10);
     Sleep(50);
     RuntimeError error = thrownError([&] { client.sendChunk(reinterpret_cast<const BYTE*>(data.data()), 10); });
-    EXPECT_EQ(error.message(), L"VAV080E Printer jammed");
+    EXPECT_EQ(error.message(), L"VAV080E Printer jammed" + atStep(L"the job's data", peer.port()));
     EXPECT_EQ(error.code(), 1906u);
 }
 
@@ -252,7 +265,8 @@ TEST_P(HeldOpenRefusal, EndsAfterTheSilenceWithTheServersText) {
         for (int i = 0; i < 500 && !refused; ++i) Sleep(10);
         sendKilobyte(client);
     });
-    EXPECT_EQ(error.message(), L"VAV001E Printer PRT9 is not known.");
+    EXPECT_EQ(error.message(), L"VAV001E Printer PRT9 is not known." +
+                                   atStep(duringData ? L"the job's data" : L"the job command", peer.port(), L"PRT9"));
     EXPECT_EQ(error.code(), 1801u);
     EXPECT_LT(secondsSince(start), 5.0);
 }
@@ -291,7 +305,8 @@ TEST_P(MessageWithoutAPause, FailsTheJobWithin64KiBOrAtTheEnd) {
         }
         client.finishJob();
     });
-    EXPECT_EQ(error.message(), L"VAV080E Printer jammed");
+    EXPECT_EQ(error.message(), L"VAV080E Printer jammed" +
+                                   atStep(endsEarly ? L"the end of the data" : L"the job's data", peer.port()));
     EXPECT_LE(sentAfterMessage, 64u * 1024u);
     if (endsEarly) {
         EXPECT_EQ(sentAfterMessage, 3u * 1024u) << "noticed at the end of data";
@@ -319,9 +334,11 @@ TEST_P(UnansweredConnect, FailsAtTheConnectLimitWithWSAETIMEDOUT) {
     EXPECT_LT(secondsSince(start), 5.0);
     EXPECT_EQ(error.code(), static_cast<DWORD>(WSAETIMEDOUT));
     EXPECT_EQ(error.message().rfind(L"VAV5053E Communication error: Connection failed.\nhost: 127.0.0.1, port " +
-                                        listener.port() + L"\nerror code: 10060\n",
+                                        listener.port() + (printerList ? L"" : L"\nqueue: Q") +
+                                        L"\nerror code: 10060\n",
                                     0),
-              0u);
+              0u)
+        << "a listing names the host and LPD port, a job the queue too";
 }
 
 INSTANTIATE_TEST_SUITE_P(ForAJobAndForThePrinterList, UnansweredConnect, testing::Bool());
@@ -352,7 +369,7 @@ TEST(LpdJob, AZeroByteDuringTheDataIsAProtocolError) {
     Sleep(100);
     const BYTE data[1] = {7};
     RuntimeError error = thrownError([&] { client.sendChunk(data, 1); });
-    EXPECT_EQ(error.message(), L"VAV5051E Communication protocol error.");
+    EXPECT_EQ(error.message(), L"VAV5051E Communication protocol error." + atStep(L"the job's data", peer.port()));
     EXPECT_EQ(error.code(), 0u);
 }
 
@@ -396,7 +413,7 @@ TEST(LpdJob, ASilentServerFailsAtTheTimeBound) {
     RuntimeError error = thrownError([&] { client.startJob(kWorkedExample); });
     EXPECT_EQ(error.code(), static_cast<DWORD>(WSAETIMEDOUT));
     EXPECT_EQ(error.message().rfind(L"VAV5053E Communication error: Receive(1) failed.\nhost: 127.0.0.1, port " +
-                                        peer.port() + L"\nerror code: 10060\n",
+                                        peer.port() + L"\nqueue: Q\nerror code: 10060\n",
                                     0),
               0u);
 }
@@ -450,13 +467,14 @@ TEST(LpdQueueState, OperandsFollowTheQueueNameWithBlanks) {
 
 TEST(TcpSocket, ResolvesServiceNamesAndRejectsNonsensePorts) {
     TcpSocket byName;
-    RuntimeError refused = thrownError([&] { byName.connect(L"127.0.0.1", L"printer"); });
+    RuntimeError refused = thrownError([&] { byName.connect(L"127.0.0.1", L"printer", loopbackPlace(L"printer")); });
     // "printer" is the LPD service (515): it resolved, and nothing listens there.
     EXPECT_NE(refused.message().find(L"Connection failed."), std::wstring::npos);
     EXPECT_NE(refused.message().find(L"port printer"), std::wstring::npos);
 
     TcpSocket nonsense;
-    RuntimeError unresolved = thrownError([&] { nonsense.connect(L"127.0.0.1", L"no-such-service-x"); });
+    RuntimeError unresolved =
+        thrownError([&] { nonsense.connect(L"127.0.0.1", L"no-such-service-x", loopbackPlace(L"no-such-service-x")); });
     EXPECT_EQ(unresolved.message().rfind(L"VAV5053E Communication error: getaddrinfo failed.\n", 0), 0u);
     EXPECT_NE(unresolved.code(), 0u);
 }
@@ -475,7 +493,7 @@ TEST(TcpSocket, OnlyNumbersFrom1To65535AreTcpPorts) {
     };
     for (const auto& c : cases) {
         TcpSocket socket;
-        RuntimeError error = thrownError([&] { socket.connect(L"127.0.0.1", c.port); });
+        RuntimeError error = thrownError([&] { socket.connect(L"127.0.0.1", c.port, loopbackPlace(c.port)); });
         const std::wstring headline = c.accepted ? L"VAV5053E Communication error: Connection failed.\n"
                                                  : L"VAV5053E Communication error: getaddrinfo failed.\n";
         EXPECT_EQ(error.message().rfind(headline + L"host: 127.0.0.1, port " + c.port + L"\n", 0), 0u)
@@ -487,7 +505,7 @@ TEST(TcpSocket, OnlyNumbersFrom1To65535AreTcpPorts) {
 TEST(TcpSocket, ARefusedConnectionCarriesTheRefusal) {
     std::wstring port = qrxtest::closedPort();
     TcpSocket socket;
-    RuntimeError error = thrownError([&] { socket.connect(L"127.0.0.1", port); });
+    RuntimeError error = thrownError([&] { socket.connect(L"127.0.0.1", port, loopbackPlace(port)); });
     EXPECT_EQ(error.code(), static_cast<DWORD>(WSAECONNREFUSED));
     EXPECT_EQ(error.message().rfind(L"VAV5053E Communication error: Connection failed.\nhost: 127.0.0.1, port " +
                                         port + L"\nerror code: 10061\n",
@@ -503,7 +521,7 @@ TEST(TcpSocket, APeerThatResetsMidSendFailsTheSendWithTheUnsentCount) {
     // Wine does not always wake a blocked send when the reset arrives; the
     // send limit bounds the test there.
     TcpSocket socket(SocketLimits{std::chrono::seconds(3)});
-    socket.connect(L"127.0.0.1", peer.port());
+    socket.connect(L"127.0.0.1", peer.port(), loopbackPlace(peer.port()));
     const std::string big = pattern(8 * 1024 * 1024, 5);
     RuntimeError error = thrownError([&] {
         for (int i = 0; i < 50; ++i) socket.sendAll(reinterpret_cast<const BYTE*>(big.data()), big.size());
@@ -519,7 +537,7 @@ TEST(TcpSocket, ReceiveWithAndWithoutWaitingForAll) {
         connection.send("def");
     });
     TcpSocket socket;
-    socket.connect(L"127.0.0.1", peer.port());
+    socket.connect(L"127.0.0.1", peer.port(), loopbackPlace(peer.port()));
     BYTE buffer[16] = {};
     EXPECT_EQ(socket.receive(buffer, 6, false), 3u);
     EXPECT_EQ(socket.receive(buffer, 3, true), 3u);

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cwctype>
 #include <memory>
@@ -268,24 +270,56 @@ TEST_F(XcvCommandsTest, NamesThatCannotBePortsAreRefusedByEveryCommandThatAddres
     EXPECT_EQ(ports(), std::vector<std::wstring>{L"P1"});
 }
 
-TEST_F(XcvCommandsTest, APrinterListThatGrewBetweenTheTwoQueriesIsRefusedWithItsNewSize) {
-    auto answers = std::make_shared<std::vector<std::string>>(std::vector<std::string>{"A\nB\nC\n", "A\nB\nC\nD\n"});
+TEST_F(XcvCommandsTest, AListingAsksTheServerOnceAndEveryListingAfreshForItsWholeList) {
+    // Each connection lists one printer more than the one before.
+    auto connections = std::make_shared<std::atomic<int>>(0);
     qrxtest::LoopbackPeer server(
-        [answers](qrxtest::PeerConnection& connection) {
+        [connections](qrxtest::PeerConnection& connection) {
             connection.readLine();
-            connection.send(answers->front());
-            answers->erase(answers->begin());
+            std::string list;
+            for (int printer = 0; printer <= *connections; ++printer) list += "P" + std::to_string(printer) + "\nL\nD\n";
+            ++*connections;
+            connection.send(list);
         },
-        AF_INET, 2);
+        AF_INET, 6);
     const std::wstring input = L"127.0.0.1\\" + server.port();
-    XcvReply sizing = channel_.send(L"GetPrinterList", input, 0);
-    EXPECT_EQ(sizing.needed, 14u);
-    XcvReply grown = channel_.send(L"GetPrinterList", input, sizing.needed);
+    constexpr DWORD kNeeded = 0xFFFFFFFF;  // the size the call before said it needs
+    struct Step {
+        const char* what;
+        const wchar_t* command;
+        std::wstring input;
+        DWORD size;
+        DWORD status;
+        int connections;  // made to the server so far
+        size_t printers;  // in the text copied; 0 when none was
+    };
+    const Step steps[] = {
+        {"sizing", L"GetPrinterList", input, 0, kInsufficient, 1, 0},
+        {"the copy that follows", L"GetPrinterList", input, kNeeded, 0, 1, 1},
+        {"a second listing's sizing", L"GetPrinterList", input, 0, kInsufficient, 2, 0},
+        {"its copy into too small a buffer", L"GetPrinterList", input, 8, kInsufficient, 2, 0},
+        {"its copy", L"GetPrinterList", input, kNeeded, 0, 2, 2},
+        {"a copy without a sizing", L"GetPrinterList", input, 4096, 0, 3, 3},
+        {"sizing", L"GetPrinterList", input, 0, kInsufficient, 4, 0},
+        {"another command between", L"MonitorUI", L"", 4096, 0, 4, 0},
+        {"a copy after it", L"GetPrinterList", input, 4096, 0, 5, 5},
+        {"sizing", L"GetPrinterList", input, 0, kInsufficient, 6, 0},
+        {"a copy with another input", L"GetPrinterList", L"127.0.0.1\\" + qrxtest::closedPort(), 4096,
+         WSAECONNREFUSED, 6, 0},
+    };
+    DWORD needed = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        XcvReply reply = channel_.send(step.command, step.input, step.size == kNeeded ? needed : step.size);
+        EXPECT_EQ(reply.status, step.status);
+        EXPECT_EQ(connections->load(), step.connections);
+        needed = reply.needed;
+        if (step.printers == 0 || step.command != std::wstring(L"GetPrinterList")) continue;
+        const std::wstring text = reply.text();
+        EXPECT_EQ(std::count(text.begin(), text.end(), L'\n'), std::ptrdiff_t(3 * step.printers)) << "the whole list";
+        EXPECT_TRUE(reply.guardsIntact());
+    }
     server.join();
-    EXPECT_EQ(grown.status, kInsufficient);
-    EXPECT_EQ(grown.needed, 18u);
-    EXPECT_TRUE(grown.untouched());
-    EXPECT_TRUE(grown.guardsIntact());
 }
 
 // Generated command names, inputs and output sizes.

@@ -133,7 +133,8 @@ TEST_F(ConfigureDialogOverStandIn, BoxesBelongToTheDialogWhichTakesNoClicksMeanw
         std::wstring text;
     } cases[] = {
         {L"", L"VAV5004I Enter the host name of the Hostra system in Host Name."},
-        {L"127.0.0.1", systemErrorText(WSAECONNREFUSED)},
+        {L"127.0.0.1", systemErrorText(WSAECONNREFUSED).substr(0, systemErrorText(WSAECONNREFUSED).find(L'\r')) +
+                           L"\nhost: 127.0.0.1, port 515"},
     };
     run([&](WindowDriver& driver, HWND configure) {
         for (const auto& c : cases) {

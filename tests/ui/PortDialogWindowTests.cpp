@@ -2,9 +2,11 @@
 // AddPortW, ConfigurePortW and DeletePortW through the installed monitor and
 // its UI library, and the test drives the real windows against the
 // reference print server.
+#include "LoopbackPeer.h"
 #include "ReferenceServer.h"
 #include "ResourceIds.h"
 #include "StoredPort.h"
+#include "SystemErrorText.h"
 #include "WindowDriver.h"
 
 #include <windows.h>
@@ -154,6 +156,12 @@ TEST_F(PortDialogs, AnAdministratorAddsAndConfiguresAPortThenDeletesIt) {
                           L"VAV5009I The port number must be between 1 and 65535.")
                     << noTcpPort;
             }
+            const std::wstring dead = qrxtest::closedPort();
+            driver.setText(configure, IDC_CFG_HOST_PORT, dead);
+            const std::wstring refused = systemErrorText(WSAECONNREFUSED);
+            EXPECT_EQ(warningOf(driver, configure, IDC_CFG_GET_PRINTER_LIST),
+                      refused.substr(0, refused.find(L'\r')) + L"\nhost: 127.0.0.1, port " + dead)
+                << "the system's text, then the server that was asked";
             driver.setText(configure, IDC_CFG_HOST_PORT, port_);
             driver.click(configure, IDC_CFG_GET_PRINTER_LIST);
             EXPECT_EQ(column(configure, 0), (std::vector<std::wstring>{L"PRT1", L"PRT2", L"Alpha", L"PRT", L"alpha"}));

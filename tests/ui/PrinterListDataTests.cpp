@@ -52,12 +52,16 @@ TEST(PrinterListData, FetchesOverTheChannelAndReportsAFailure) {
         std::wstring shown;
     };
     const std::vector<BYTE> reply = qrxtest::bytesOf(L"A\nB\nC\n");
+    // The system's text without its line end, then the server asked.
+    const auto shown = [](DWORD status) {
+        std::wstring text = systemErrorText(status);
+        return text.substr(0, text.find(L'\r')) + L"\nhost: printhost, port 5515";
+    };
     const Case cases[] = {
         {L"a reply", {{ERROR_INSUFFICIENT_BUFFER, DWORD(reply.size())}, {0, DWORD(reply.size()), reply}}, 1, L""},
-        {L"the sizing pass refused", {{ERROR_ACCESS_DENIED}}, 0, systemErrorText(ERROR_ACCESS_DENIED)},
-        {L"a first pass answered with 0", {{0}}, 0, L""},
-        {L"the copy pass failed", {{ERROR_INSUFFICIENT_BUFFER, 8}, {WSAECONNREFUSED}}, 0,
-         systemErrorText(WSAECONNREFUSED)},
+        {L"the sizing pass refused", {{ERROR_ACCESS_DENIED}}, 0, shown(ERROR_ACCESS_DENIED)},
+        {L"a first pass answered with 0", {{0}}, 0, L"host: printhost, port 5515"},
+        {L"the copy pass failed", {{ERROR_INSUFFICIENT_BUFFER, 8}, {WSAECONNREFUSED}}, 0, shown(WSAECONNREFUSED)},
     };
     for (const Case& c : cases) {
         qrxtest::StandInSpooler spooler;

@@ -118,13 +118,7 @@ private:
     // The printers a server offers; a failure names the server it asked.
     PrinterListData serverPrinters(XcvChannel& channel, const std::wstring& host, const std::wstring& port) const {
         PrinterListData list;
-        try {
-            list.query(host, port, channel);
-        } catch (const RuntimeError& failure) {
-            throw RuntimeError(messageLines(failure.message()) + L"\n" +
-                                   fillTemplate(loadResourceString(IDS_DETAIL_HOST_PORT), host, port),
-                               failure.code());
-        }
+        list.query(host, port, channel);
         return list;
     }
 

@@ -10,6 +10,7 @@
 #include "TestPaths.h"
 #include "WindowDriver.h"
 
+#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <winspool.h>
@@ -59,14 +60,30 @@ public:
     explicit SoakPort(unsigned short serverPort) {
         auto key = RegistryKey::create(HKEY_LOCAL_MACHINE, path_, KEY_ALL_ACCESS);
         key->setString(L"Host", L"127.0.0.1");
-        key->setString(L"Port", std::to_wstring(serverPort));
         key->setString(L"Printer", L"PRT2");
+        pointAt(serverPort);
     }
     ~SoakPort() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, path_.c_str()); }
+    void pointAt(unsigned short serverPort) const {
+        RegistryKey::create(HKEY_LOCAL_MACHINE, path_, KEY_ALL_ACCESS)->setString(L"Port", std::to_wstring(serverPort));
+    }
 
 private:
     std::wstring path_ = std::wstring(kMonitorRootPath) + L"\\" + portKeyPath(kPortName);
 };
+
+// A loopback port that nothing listens on: a fetch from it is refused.
+unsigned short closedLoopbackPort() {
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    bind(probe, reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    closesocket(probe);
+    return ntohs(address.sin_port);
+}
 
 int rowCount(HWND dialog) {
     return static_cast<int>(SendMessageW(GetDlgItem(dialog, IDC_CFG_PRINTER_LIST), LVM_GETITEMCOUNT, 0, 0));
@@ -211,6 +228,7 @@ DialogSoakResult runDialogSoak(size_t runs) {
     options.printers = {{L"PRT1", L"Room 1", L"First"}, {L"PRT2", L"Room 2", L"Second"}, {L"PRT3", L"", L""}};
     refserver::ReferenceServer server(options);
     SoakPort port(server.port());
+    const unsigned short refusingPort = closedLoopbackPort();
     const InstalledMonitorHeld installedMonitor;
     UILibrary library;
     if (!library.loaded()) {
@@ -222,10 +240,7 @@ DialogSoakResult runDialogSoak(size_t runs) {
     for (size_t run = 0; run < kWarmUpRuns + runs; ++run) {
         if (run == kWarmUpRuns) result.start = takeCounts();
         const bool refused = run % 10 == 9;
-        if (refused)
-            server.setFaultPlan(refserver::FaultPlan::refuse(refserver::FaultStep::QueueQuery, "VAV0001E no list now"));
-        else
-            server.clearFaultPlan();
+        port.pointAt(refused ? refusingPort : server.port());
         answerer.expect(refused ? DialogAnswerer::Expected::DialogAfterRefusal : DialogAnswerer::Expected::Dialog);
         library.configure();
         const bool asDue = answerer.finish();
