@@ -25,6 +25,9 @@ RuntimeError composed(std::initializer_list<std::wstring> lines, DWORD code) {
     throw composed(lines, code);
 }
 
+// The connection's failures may pass: a job waits for them.
+[[noreturn]] void throwConnectionError(const RuntimeError& error) { throw ConnectionError(error.message(), error.code()); }
+
 std::wstring headline(UINT id, const std::wstring& call) { return fillTemplate(loadResourceString(id), call); }
 
 std::wstring nameLine(const std::wstring& name) { return fillTemplate(loadResourceString(IDS_DETAIL_NAME), name); }
@@ -70,7 +73,7 @@ std::wstring serverPlace(const std::wstring& portName, const std::wstring& host,
 }
 
 void throwCommunicationError(const std::wstring& call, const std::wstring& place, DWORD code) {
-    throwComposed({headline(IDS_COMMUNICATION_ERROR, call), place}, code);
+    throwConnectionError(composed({headline(IDS_COMMUNICATION_ERROR, call), place}, code));
 }
 
 void throwPortListError(DWORD level, DWORD code) {
@@ -80,7 +83,7 @@ void throwPortListError(DWORD level, DWORD code) {
 }
 
 void throwServerClosed(UINT step, const std::wstring& place) {
-    throw RuntimeError(atStep(loadResourceString(IDS_SERVER_CLOSED), step, place), ERROR_INVALID_PRINTER_STATE);
+    throw ConnectionError(atStep(loadResourceString(IDS_SERVER_CLOSED), step, place), ERROR_INVALID_PRINTER_STATE);
 }
 
 void throwProtocolError(UINT step, const std::wstring& place) {
@@ -90,6 +93,35 @@ void throwProtocolError(UINT step, const std::wstring& place) {
 void throwServerRefusal(const std::wstring& text, DWORD code, UINT step, const std::wstring& place) {
     const std::wstring message = text.empty() ? loadResourceString(IDS_REFUSED_WITHOUT_MESSAGE) : text;
     throw LPDRuntimeError(atStep(message, step, place), code);
+}
+
+RuntimeError jobWaiting(DWORD minutes, const RuntimeError& cause) {
+    return RuntimeError(fillTemplate(loadResourceString(IDS_JOB_WAITING), decimal(minutes)) + L'\n' + cause.message(),
+                        cause.code());
+}
+
+std::wstring jobWaitingStatus(const std::wstring& host, const std::wstring& port, const RuntimeError& cause) {
+    const std::wstring& message = cause.message();
+    return fillTemplate(loadResourceString(IDS_JOB_WAITING_STATUS), host + L':' + port,
+                        message.substr(0, message.find(L'\n')));
+}
+
+RuntimeError jobPrintedAfterWaiting(ULONGLONG seconds, const std::wstring& place) {
+    return RuntimeError(
+        fillTemplate(loadResourceString(IDS_JOB_PRINTED_AFTER_WAITING), std::to_wstring(seconds)) + L'\n' + place,
+        ERROR_SUCCESS);
+}
+
+RuntimeError jobWaitOver(DWORD minutes, const RuntimeError& last) {
+    return RuntimeError(fillTemplate(loadResourceString(IDS_JOB_WAIT_OVER), decimal(minutes)) + L'\n' + last.message(),
+                        last.code());
+}
+
+RuntimeError jobRestarted(unsigned restart, unsigned restarts, const RuntimeError& cause) {
+    return RuntimeError(fillTemplate(loadResourceString(IDS_JOB_RESTARTED), std::to_wstring(restart),
+                                     std::to_wstring(restarts)) +
+                            L'\n' + cause.message(),
+                        cause.code());
 }
 
 RuntimeError ignoredPromptAnswer(const std::wstring& portName) {

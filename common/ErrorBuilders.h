@@ -28,6 +28,17 @@ std::wstring serverPlace(const std::wstring& portName, const std::wstring& host,
 // the start; a refusal without text gets a message of its own.
 [[noreturn]] void throwServerRefusal(const std::wstring& text, DWORD code, UINT step, const std::wstring& place);
 
+// A job that waits for a server that cannot be reached: the event when it
+// starts waiting, its status meanwhile, the event when it goes out after
+// waiting (naming where), the error when the waiting time is over, and the
+// event when the spooler is asked to send it again. Each carries the error
+// that made it wait, or the last one.
+RuntimeError jobWaiting(DWORD minutes, const RuntimeError& cause);
+std::wstring jobWaitingStatus(const std::wstring& host, const std::wstring& port, const RuntimeError& cause);
+RuntimeError jobPrintedAfterWaiting(ULONGLONG seconds, const std::wstring& place);
+RuntimeError jobWaitOver(DWORD minutes, const RuntimeError& last);
+RuntimeError jobRestarted(unsigned restart, unsigned restarts, const RuntimeError& cause);
+
 // Reported, not thrown: the prompt program's answer, or values of it, that
 // the monitor does not use (how many, and the first of their names); a
 // prompt that was not shown or was ended, and why; a prompt program that

@@ -21,6 +21,7 @@ constexpr const wchar_t* kHost = L"Host";
 constexpr const wchar_t* kPort = L"Port";
 constexpr const wchar_t* kPrinter = L"Printer";
 constexpr const wchar_t* kUnattended = L"Unattended";
+constexpr const wchar_t* kRetryMinutes = L"RetryMinutes";
 constexpr const wchar_t* kAddress = L"Addr";
 constexpr const wchar_t* kBuilding = L"Bld";
 constexpr const wchar_t* kDepartment = L"Dept";

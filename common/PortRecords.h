@@ -14,6 +14,12 @@ struct PortSettings {
     std::wstring portName;
     std::wstring printerName;
     DWORD unattended = 0;
+    // How long a job waits for a server that cannot be reached; 0: not at all.
+    DWORD retryMinutes = kDefaultRetryMinutes;
+
+    static constexpr DWORD kDefaultRetryMinutes = 60;
+    // The longest waiting time a port can be given: a week.
+    static constexpr DWORD kLongestRetryMinutes = 7 * 24 * 60;
 };
 
 struct PortOptions {

@@ -3,6 +3,8 @@
 #include "PortKeys.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string>
 
 const OptionText kOptionTexts[6] = {
     {portvalue::kAddress, &PortOptions::address}, {portvalue::kBuilding, &PortOptions::building},
@@ -30,6 +32,20 @@ DWORD storedFlag(const RegistryValue& value) {
     if (isStringType(value.type)) return isNonZeroDecimal(registryText(value.bytes)) ? 1 : 0;
     if (value.bytes.size() > sizeof(DWORD)) return 0;
     return std::any_of(value.bytes.begin(), value.bytes.end(), [](BYTE b) { return b != 0; }) ? 1 : 0;
+}
+
+DWORD storedRetryMinutes(const std::optional<RegistryValue>& value) {
+    if (!value) return PortSettings::kDefaultRetryMinutes;
+    if (isStringType(value->type)) {
+        const std::wstring text = registryText(value->bytes);
+        if (text.empty() || text.size() > 9 || text.find_first_not_of(L"0123456789") != std::wstring::npos)
+            return PortSettings::kDefaultRetryMinutes;
+        return static_cast<DWORD>(std::stoul(text));
+    }
+    if (value->bytes.size() != sizeof(DWORD)) return PortSettings::kDefaultRetryMinutes;
+    DWORD minutes = 0;
+    std::memcpy(&minutes, value->bytes.data(), sizeof minutes);
+    return minutes;
 }
 
 void readPortOptions(const StoredValueReader& read, PortOptions& options) {

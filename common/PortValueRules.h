@@ -23,6 +23,10 @@ std::wstring storedText(const RegistryValue& value);
 // longer numbers included, is 0.
 DWORD storedFlag(const RegistryValue& value);
 
+// A port's waiting time in minutes: a number of four bytes, or text that is
+// a decimal number; absent or anything else gives the default.
+DWORD storedRetryMinutes(const std::optional<RegistryValue>& value);
+
 // The option string values, in the order they are read and written; "Show"
 // (the prompt flag) follows them.
 struct OptionText {

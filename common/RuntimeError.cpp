@@ -29,6 +29,8 @@ void RuntimeError::showMessage() const {
 
 LPDRuntimeError::~LPDRuntimeError() = default;
 
+ConnectionError::~ConnectionError() = default;
+
 void showWarning(const RuntimeWarning& warning) {
     try {
         showMessageBox(warning.message(), loadResourceString(IDS_MONITOR_NAME), kWarningBoxStyle);

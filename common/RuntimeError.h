@@ -36,6 +36,15 @@ public:
     ~LPDRuntimeError() override;
 };
 
+// The print server could not be reached, or the connection broke before the
+// server took the job: a failure that may pass, so that a job may wait and
+// be tried again.
+class ConnectionError : public RuntimeError {
+public:
+    using RuntimeError::RuntimeError;
+    ~ConnectionError() override;
+};
+
 // Input the user must correct; shown, never logged.
 class RuntimeWarning {
 public:

@@ -26,8 +26,10 @@ BOOL guardJobEntry(HANDLE handle, Body&& body) noexcept {
 
 BOOL WINAPI startDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD level, LPBYTE documentInfo) {
     return guardJobEntry(port, [&]() -> BOOL {
-        static_cast<Port*>(port)->startDocument(printerName, jobId, level, documentInfo);
-        return TRUE;
+        if (static_cast<Port*>(port)->startDocument(printerName, jobId, level, documentInfo)) return TRUE;
+        // The wait for the server was stopped: the job stays in the queue.
+        SetLastError(ERROR_OPERATION_ABORTED);
+        return FALSE;
     });
 }
 

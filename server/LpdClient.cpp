@@ -122,8 +122,13 @@ void LpdClient::finishJob() {
     const BYTE endOfData[4] = {0, 0, 0, 0};
     socket_->sendAll(endOfData, sizeof endOfData);
     readAcknowledgement(IDS_STEP_END_OF_DATA);
-    socket_->halfClose();
-    receiveUntilClosed(0, after(limits_.acknowledgement), Silence::FailsReceive);
+    try {
+        socket_->halfClose();
+        receiveUntilClosed(0, after(limits_.acknowledgement), Silence::FailsReceive);
+    } catch (const ConnectionError& error) {
+        // The server has taken the job: sending it again would print it twice.
+        throw RuntimeError(error.message(), error.code());
+    }
 }
 
 std::wstring LpdClient::queryQueueState(const std::vector<std::wstring>& operands) {

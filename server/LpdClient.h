@@ -48,6 +48,8 @@ public:
     void finishJob();
     // The server's whole answer to the long queue-state command.
     std::wstring queryQueueState(const std::vector<std::wstring>& operands);
+    // Where a job goes, as its errors name it (detail lines).
+    std::wstring jobPlace() const;
 
     // Command bytes of the conversation.
     static constexpr BYTE kJobCommand = 0xC2;
@@ -61,8 +63,6 @@ private:
     // The server's answer at a step of the job (a string id that names it).
     void readAcknowledgement(UINT step);
     [[noreturn]] void raiseServerMessage(UINT step, TcpSocket::Clock::time_point deadline);
-    // Where a job's or a listing's errors say they happened.
-    std::wstring jobPlace() const;
     std::wstring listingPlace() const;
     enum class Look { None, ForAnswer, ForAnswerOrClose };
     Look lookBefore(DWORD count) const;

@@ -105,7 +105,11 @@ BOOL WINAPI xcvClosePort(HANDLE xcv) {
     return TRUE;
 }
 
-VOID WINAPI shutdown(HANDLE monitor) { delete static_cast<MonitorHandle*>(monitor); }
+VOID WINAPI shutdown(HANDLE monitor) {
+    if (!monitor) return;
+    stopWaitingJobs(monitorOf(monitor));
+    delete static_cast<MonitorHandle*>(monitor);
+}
 
 namespace {
 

@@ -2,12 +2,14 @@
 // transceive channel.
 #pragma once
 
+#include "OwnedHandle.h"
 #include "RegistryKey.h"
 
 #include <windows.h>
 #include <winspool.h>
 #include <winsplp.h>
 
+#include <atomic>
 #include <optional>
 #include <string>
 
@@ -18,6 +20,10 @@ struct MonitorHandle {
     // The monitor's own registry root, when the spooler's registry functions
     // are stubs and the ordinary registry stands in for them.
     std::optional<RegistryKey> ownRoot;
+    // Set when the spooler shuts the monitor down: jobs that wait for their
+    // server stop waiting at once. waits counts them.
+    OwnedHandle stopping{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::atomic<int> waits{0};
 };
 
 // The reply of a printer-list sizing call, kept for the copy call that

@@ -1,5 +1,6 @@
 #include "Port.h"
 
+#include "ErrorBuilders.h"
 #include "EventIds.h"
 #include "JobAttributes.h"
 #include "PortStore.h"
@@ -12,9 +13,51 @@
 
 Port::Port(std::wstring portName, MonitorHandle& monitor) : portName_(std::move(portName)), monitor_(monitor) {}
 
+namespace {
+
+// How often the spooler is asked to send one job again after its connection broke.
+constexpr unsigned kRestartsPerJob = 3;
+// How long a port that closes, or a monitor that shuts down, gives a waiting
+// job to notice.
+constexpr DWORD kStopMilliseconds = 5000;
+
+// Until the condition holds or the limit is up.
+template <class Condition>
+void waitBriefly(Condition done) {
+    for (DWORD waited = 0; !done() && waited < kStopMilliseconds; waited += 10) Sleep(10);
+}
+
+// Marks a wait for the server on the port and the monitor while it lasts.
+class WaitInProgress {
+public:
+    WaitInProgress(std::atomic<bool>& port, std::atomic<int>& monitor) : port_(port), monitor_(monitor) {
+        port_ = true;
+        ++monitor_;
+    }
+    ~WaitInProgress() {
+        port_ = false;
+        --monitor_;
+    }
+    WaitInProgress(const WaitInProgress&) = delete;
+    WaitInProgress& operator=(const WaitInProgress&) = delete;
+
+private:
+    std::atomic<bool>& port_;
+    std::atomic<int>& monitor_;
+};
+
+}  // namespace
+
 Port::~Port() {
+    stopWaiting();
+    waitBriefly([this] { return !waiting_; });
     job_.reset();
     connection_.reset();
+}
+
+void stopWaitingJobs(MonitorHandle& monitor) {
+    SetEvent(monitor.stopping.get());
+    waitBriefly([&monitor] { return monitor.waits == 0; });
 }
 
 namespace {
@@ -63,13 +106,15 @@ auto Port::abandoningOnFailure(Cleanup order, Step&& step) -> decltype(step()) {
     }
 }
 
-void Port::startDocument(const wchar_t* printerName, DWORD jobId, DWORD level, const BYTE* documentInfo) {
-    abandoningOnFailure(Cleanup::ConnectionFirst, [&] {
+bool Port::startDocument(const wchar_t* printerName, DWORD jobId, DWORD level, const BYTE* documentInfo) {
+    return abandoningOnFailure(Cleanup::ConnectionFirst, [&] {
         // Without a printer name (Wine's spooler) there is no spooler job to
         // open: the document's own record and the caller's identity stand in.
         std::unique_ptr<SpoolerJob> job;
         if (printerName) job = std::make_unique<SpoolerJob>(printerName, jobId);
         job_ = std::move(job);
+        droppingRestartedPass_ = false;
+        if (!job_ || jobId != restartedJob_) restarts_ = 0;
 
         PortConfiguration port = loadWithPrompt();
         if (const wchar_t* name = documentNameOf(level, documentInfo)) documentName_ = name;
@@ -82,27 +127,110 @@ void Port::startDocument(const wchar_t* printerName, DWORD jobId, DWORD level, c
         ControlFile controlFile =
             ControlFile::build(localHostName(), user, buildJobAttributes(port.options), document);
 
-        connection_ = std::make_unique<LpdClient>(port.settings.printerName, port.settings.hostName,
-                                                  port.settings.portNumber, limits_, portName_);
-        connection_->startJob(controlFile);
+        if (!startOnServer(std::move(port), controlFile)) {
+            // Stopped while waiting: the job stays for the spooler's next pass.
+            if (job_) job_->keepInQueue();
+            job_.reset();
+            return false;
+        }
         documentInProgress_ = 1;
+        return true;
     });
+}
+
+bool Port::startOnServer(PortConfiguration port, const ControlFile& controlFile) {
+    retryMinutes_ = port.settings.retryMinutes;
+    ServerWait wait(retryMinutes_, {stopping_.get(), monitor_.stopping.get()});
+    for (;;) {
+        try {
+            connection_ = std::make_unique<LpdClient>(port.settings.printerName, port.settings.hostName,
+                                                      port.settings.portNumber, limits_, portName_);
+            connection_->startJob(controlFile);
+            if (wait.waited()) {
+                jobPrintedAfterWaiting(wait.secondsWaited(), connection_->jobPlace())
+                    .reportEvent(EVENT_SERVER_SYSTEM_ERROR);
+                if (job_) job_->setStatus(0, L"");
+            }
+            return true;
+        } catch (const ConnectionError& error) {
+            connection_.reset();
+            if (!wait.allowed()) throw;
+            if (wait.timeOver()) throw jobWaitOver(wait.minutes(), error);
+            if (!wait.waited()) jobWaiting(wait.minutes(), error).reportEvent(EVENT_SERVER_SYSTEM_ERROR);
+            showWaiting(port.settings, error);
+            if (!pauseWhileQueued(wait, error)) return false;
+            // An administrator may correct the port while its job waits.
+            const bool unattended = port.settings.unattended;
+            port = PortStore(monitor_).loadPort(portName_);
+            port.settings.unattended = unattended;
+        }
+    }
+}
+
+bool Port::pauseWhileQueued(ServerWait& wait, const RuntimeError& error) {
+    WaitInProgress marked(waiting_, monitor_.waits);
+    for (;;) {
+        if (!wait.pauseBeforeTry()) return false;
+        if (!job_) return true;
+        DWORD status = 0;
+        try {
+            status = job_->queueStatus();
+        } catch (const RuntimeError&) {
+            status = JOB_STATUS_DELETED;
+        }
+        if (status & (JOB_STATUS_DELETING | JOB_STATUS_DELETED)) throw error;
+        if (!(status & JOB_STATUS_PAUSED)) return true;
+        wait.heldDuringPause();
+    }
+}
+
+void Port::showWaiting(const PortSettings& settings, const RuntimeError& error) {
+    if (!job_) return;
+    try {
+        job_->setStatus(JOB_STATUS_OFFLINE, jobWaitingStatus(settings.hostName, settings.portNumber, error));
+    } catch (const RuntimeError&) {
+        // The queue then shows no reason; the job waits all the same.
+    }
+}
+
+bool Port::restartJob(const RuntimeError& error) {
+    if (!job_ || retryMinutes_ == 0 || restarts_ >= kRestartsPerJob) return false;
+    if (!job_->restart()) return false;
+    ++restarts_;
+    restartedJob_ = job_->id();
+    jobRestarted(restarts_, kRestartsPerJob, error).reportEvent(EVENT_SERVER_SYSTEM_ERROR);
+    job_->keepInQueue();
+    job_.reset();
+    connection_.reset();
+    droppingRestartedPass_ = true;
+    return true;
 }
 
 bool Port::write(const BYTE* data, DWORD count) {
     if (!documentInProgress_) return false;
+    if (droppingRestartedPass_) return true;
     // After a finished job there is nothing to send to.
     if (!connection_) return false;
     // A chunk of length 0 would end the job's data on the wire.
     if (count == 0) return true;
-    abandoningOnFailure(Cleanup::JobFirst, [&] { connection_->sendChunk(data, count); });
+    abandoningOnFailure(Cleanup::JobFirst, [&] {
+        try {
+            connection_->sendChunk(data, count);
+        } catch (const ConnectionError& error) {
+            if (!restartJob(error)) throw;
+        }
+    });
     return true;
 }
 
 bool Port::endDocument() {
     if (!documentInProgress_) return false;
     abandoningOnFailure(Cleanup::JobFirst, [&] {
-        if (connection_) connection_->finishJob();
+        try {
+            if (connection_) connection_->finishJob();
+        } catch (const ConnectionError& error) {
+            if (!restartJob(error)) throw;
+        }
         job_.reset();
         connection_.reset();
     });

@@ -6,10 +6,17 @@
 #include "MonitorHandle.h"
 #include "PortStore.h"
 #include "PromptLauncher.h"
+#include "RuntimeError.h"
+#include "ServerWait.h"
 #include "SpoolerJob.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
+
+// Ends the waits of every job of the monitor that waits for its server, and
+// gives them a moment to notice: the spooler shuts the monitor down.
+void stopWaitingJobs(MonitorHandle& monitor);
 
 class Port {
 public:
@@ -20,11 +27,17 @@ public:
     virtual ~Port();
 
     // Each raises on failure after cleaning up: the job marked in error and
-    // removed, the connection closed.
-    void startDocument(const wchar_t* printerName, DWORD jobId, DWORD level, const BYTE* documentInfo);
-    // False, sending nothing, when no document is in progress.
+    // removed, the connection closed. A job whose server cannot be reached
+    // waits in StartDocPort; false when that wait was stopped (the port
+    // closed, the monitor shut down), the job left in the queue.
+    bool startDocument(const wchar_t* printerName, DWORD jobId, DWORD level, const BYTE* documentInfo);
+    // False, sending nothing, when no document is in progress. A connection
+    // that breaks in the job's data has the spooler send the job again: the
+    // rest of this pass is then taken and dropped.
     bool write(const BYTE* data, DWORD count);
     bool endDocument();
+    // Ends a wait for the server at once, from another thread.
+    void stopWaiting() const { SetEvent(stopping_.get()); }
 
     const std::wstring& portName() const { return portName_; }
     MonitorHandle& monitor() const { return monitor_; }
@@ -44,6 +57,14 @@ private:
     template <class Step>
     auto abandoningOnFailure(Cleanup order, Step&& step) -> decltype(step());
     PortConfiguration loadWithPrompt();
+    bool startOnServer(PortConfiguration port, const ControlFile& controlFile);
+    // Between two tries: false when the wait was stopped; raises the
+    // connection's error when the job is gone from the queue.
+    bool pauseWhileQueued(ServerWait& wait, const RuntimeError& error);
+    void showWaiting(const PortSettings& settings, const RuntimeError& error);
+    // After a broken connection in the job's data: true when the spooler
+    // sends the job again.
+    bool restartJob(const RuntimeError& error);
 
     std::wstring documentName_;
     std::unique_ptr<LpdClient> connection_;
@@ -54,4 +75,11 @@ private:
     MonitorHandle& monitor_;
     LpdLimits limits_;
     std::wstring promptProgram_ = promptProgramPath();
+    DWORD retryMinutes_ = 0;
+    // The job of the last pass that was sent again, and how often.
+    DWORD restartedJob_ = 0;
+    unsigned restarts_ = 0;
+    bool droppingRestartedPass_ = false;
+    OwnedHandle stopping_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::atomic<bool> waiting_{false};
 };

@@ -50,6 +50,7 @@ PortConfiguration PortStore::loadPort(const std::wstring& portName) const {
     settings.portNumber = stringOrEmpty(key, kPort);
     settings.printerName = stringOrEmpty(key, kPrinter);
     settings.unattended = flagOrZero(key, kUnattended);
+    settings.retryMinutes = storedRetryMinutes(key.readValue(kRetryMinutes));
 
     readPortOptions([&key](const wchar_t* name) { return key.readValue(name); }, port.options);
     return port;

@@ -21,7 +21,7 @@ SpoolerJob::SpoolerJob(const std::wstring& printerName, DWORD jobId) : jobId_(jo
 }
 
 SpoolerJob::~SpoolerJob() {
-    spoolerJobCalls().setJob(printer_, jobId_, 0, nullptr, JOB_CONTROL_DELETE);
+    if (!keptInQueue_) spoolerJobCalls().setJob(printer_, jobId_, 0, nullptr, JOB_CONTROL_DELETE);
     spoolerJobCalls().closePrinter(printer_);
 }
 
@@ -59,4 +59,13 @@ void SpoolerJob::setStatus(DWORD status, const std::wstring& text) {
     updated.Status = status;
     if (!spoolerJobCalls().setJob(printer_, jobId_, 2, reinterpret_cast<LPBYTE>(&updated), 0))
         throwCallFailed(L"SetJob()", GetLastError());
+}
+
+DWORD SpoolerJob::queueStatus() {
+    refresh();
+    return record()->Status;
+}
+
+bool SpoolerJob::restart() {
+    return spoolerJobCalls().setJob(printer_, jobId_, 0, nullptr, JOB_CONTROL_RESTART) != FALSE;
 }

@@ -235,6 +235,13 @@ TEST(LanguageLibrary, HoldsEveryStringVerbatim) {
         {3571, L"the data file command"},
         {3572, L"the job's data"},
         {3573, L"the end of the data"},
+        {3574, L"VAV5061W The Prentova Server cannot be reached: the job waits in the queue and is tried again for up "
+               L"to %1 minutes."},
+        {3575, L"Waiting for the Prentova Server %1: %2"},
+        {3576, L"VAV5062I The Prentova Server answered again: the job goes out after waiting %1 seconds."},
+        {3577, L"VAV5063E The job was not printed: the Prentova Server could not be reached within %1 minutes."},
+        {3578, L"VAV5064W The connection to the Prentova Server broke during the job: the spooler sends the job again "
+               L"from its beginning (%1 of %2)."},
         {3565, L"VAV5059E The prompt for the options of the job was ended: the session it was printed from was "
                L"disconnected or logged off. The job prints with the options as stored."},
     };

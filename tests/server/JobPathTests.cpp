@@ -9,6 +9,7 @@
 #include "Recorders.h"
 #include "ReferenceServer.h"
 #include "RegistryMonitor.h"
+#include "ServerWait.h"
 #include "SpoolerJobCalls.h"
 #include "SystemErrorText.h"
 
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -66,6 +68,7 @@ public:
         wcscpy(strings + user.size() + 1, document.c_str());
         info->pDocument = strings + user.size() + 1;
         info->JobId = jobId;
+        info->Status = queueStatus;
         return TRUE;
     }
     BOOL setJob(HANDLE, DWORD, DWORD level, LPBYTE record, DWORD command) override {
@@ -73,6 +76,10 @@ public:
         if (command == JOB_CONTROL_DELETE) {
             ++deleted;
             return TRUE;
+        }
+        if (command == JOB_CONTROL_RESTART) {
+            ++restarts;
+            return restartRefused ? FALSE : TRUE;
         }
         if (failStatus) {
             SetLastError(ERROR_ACCESS_DENIED);
@@ -95,10 +102,12 @@ public:
     std::wstring user = L"alice";
     std::wstring document = L"report.txt";
     bool failStatus = false;
+    bool restartRefused = false;
+    std::atomic<DWORD> queueStatus{0};
     std::mutex mutex;
     std::vector<DWORD> statuses;
     std::vector<std::wstring> statusTexts;
-    std::atomic<int> deleted{0}, openPrinters{0}, closedPrinters{0};
+    std::atomic<int> deleted{0}, restarts{0}, openPrinters{0}, closedPrinters{0};
 };
 
 class JobPath : public testing::Test {
@@ -115,6 +124,8 @@ protected:
         store.writePortValue(name, L"Port", serverPort);
         store.writePortValue(name, L"Printer", queue);
         store.writePortValue(name, L"Unattended", unattended);
+        // A failure is final, as it is without waiting, unless a test lets the job wait.
+        store.writePortValue(name, L"RetryMinutes", DWORD{0});
     }
     HANDLE open(const std::wstring& name) {
         HANDLE port = nullptr;
@@ -428,6 +439,167 @@ TEST_F(JobPath, NullHandlesAreUnknownPorts) {
     EXPECT_FALSE(entry::endDocPort(port)) << "no document in progress";
     EXPECT_EQ(GetLastError(), kSentinel);
     entry::closePort(port);
+}
+
+// A clock that never sleeps: each pause moves its time on and is kept, and
+// the test acts at the pause of its choosing.
+class PlayedClock : public WaitClock {
+public:
+    PlayedClock() { setWaitClock(this); }
+    ~PlayedClock() override { setWaitClock(nullptr); }
+    ULONGLONG milliseconds() const override { return now_; }
+    bool pause(DWORD milliseconds, const std::vector<HANDLE>& stops) const override {
+        pauses.push_back(milliseconds);
+        now_ += milliseconds;
+        if (atPause) atPause(pauses.size());
+        return std::none_of(stops.begin(), stops.end(),
+                            [](HANDLE stop) { return WaitForSingleObject(stop, 0) == WAIT_OBJECT_0; });
+    }
+    mutable std::vector<DWORD> pauses;
+    std::function<void(size_t pause)> atPause;
+
+private:
+    mutable ULONGLONG now_ = 1000000;
+};
+
+// The message identifier of each event logged since the count given; a
+// broken connection reads as the premature close or the communication
+// error, whichever the socket saw first, so both read as "VAV505?E".
+std::vector<std::wstring> identifiersSince(const qrxtest::RecordingEventLog& log, size_t count) {
+    std::vector<std::wstring> identifiers;
+    const auto events = log.events();
+    for (size_t i = count; i < events.size(); ++i) {
+        std::wstring identifier = events[i].message.substr(0, 8);
+        if (identifier == L"VAV5052E" || identifier == L"VAV5053E") identifier = L"VAV505?E";
+        identifiers.push_back(identifier);
+    }
+    return identifiers;
+}
+
+// A server that cannot be reached: the job waits in StartDocPort, with
+// growing pauses and the reason in its status, and goes out as soon as the
+// server answers (each try reads the port afresh); it ends as it would
+// without waiting when the port's time is over, when it is deleted in the
+// queue, or for a refusal; a job held in the queue waits on; a closed port
+// ends the wait and leaves the job in the queue.
+TEST_F(JobPath, AJobWaitsForAServerThatCannotBeReachedAndGoesOutWhenItAnswers) {
+    constexpr size_t kNever = 0;
+    struct Case {
+        const char* what;
+        DWORD minutes;
+        size_t serverUpAt;  // the pause after which the port points at the server
+        size_t deletedAt;
+        size_t heldUntil;   // the job is paused in the queue up to this pause
+        size_t closedAt;
+        bool refusing;
+        std::vector<DWORD> pauses;
+        BOOL started;
+        DWORD error;
+        std::vector<std::wstring> logged;
+    };
+    const Case cases[] = {
+        {"the server answers at the third try", 60, 2, kNever, kNever, kNever, false, {5000, 10000}, TRUE, 0,
+         {L"VAV5061W", L"VAV5062I"}},
+        {"a port that does not wait", 0, 1, kNever, kNever, kNever, false, {}, FALSE, WSAECONNREFUSED, {L"VAV505?E"}},
+        {"the waiting time runs out", 1, kNever, kNever, kNever, kNever, false, {5000, 10000, 20000, 25000}, FALSE,
+         WSAECONNREFUSED, {L"VAV5061W", L"VAV5063E"}},
+        {"the job deleted in the queue", 60, kNever, 1, kNever, kNever, false, {5000}, FALSE, WSAECONNREFUSED,
+         {L"VAV5061W", L"VAV505?E"}},
+        {"the job held in the queue", 60, 4, kNever, 3, kNever, false, {5000, 5000, 5000, 10000}, TRUE, 0,
+         {L"VAV5061W", L"VAV5062I"}},
+        {"the port closed while it waits", 60, kNever, kNever, kNever, 2, false, {5000, 10000}, FALSE,
+         ERROR_OPERATION_ABORTED, {L"VAV5061W"}},
+        {"a refusal", 60, kNever, kNever, kNever, kNever, true, {}, FALSE, ERROR_INVALID_PRINTER_NAME, {L"VAV001E "}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        refserver::ReferenceServer server{refserver::ServerOptions{}};
+        if (c.refusing) server.setFaultPlan(refserver::FaultPlan::refuse(refserver::FaultStep::JobCommand, "VAV001E no"));
+        configure(L"P1", c.refusing ? std::to_wstring(server.port()) : qrxtest::closedPort());
+        RegSetKeyValueW(registry_.root(), L"Ports\\P1", L"RetryMinutes", REG_DWORD, &c.minutes, sizeof c.minutes);
+        const size_t eventsBefore = log_.events().size();
+        const int deletedBefore = calls_.deleted;
+        calls_.queueStatus = 0;
+        HANDLE port = open(L"P1");
+        PlayedClock clock;
+        clock.atPause = [&](size_t pause) {
+            if (pause == c.serverUpAt)
+                PortStore(registry_.handle()).writePortValue(L"P1", L"Port", std::to_wstring(server.port()));
+            if (pause == c.deletedAt) calls_.queueStatus = JOB_STATUS_DELETING;
+            calls_.queueStatus = pause < c.heldUntil ? JOB_STATUS_PAUSED : calls_.queueStatus & ~JOB_STATUS_PAUSED;
+            if (pause == c.closedAt) static_cast<Port*>(port)->stopWaiting();
+        };
+        const BOOL started = start(port);
+        const DWORD error = GetLastError();
+        EXPECT_EQ(started, c.started);
+        if (!started) {
+            EXPECT_EQ(error, c.error);
+        }
+        EXPECT_EQ(clock.pauses, c.pauses);
+        EXPECT_EQ(identifiersSince(log_, eventsBefore), c.logged);
+        const bool shownWaiting =
+            std::any_of(calls_.statusTexts.begin(), calls_.statusTexts.end(), [](const std::wstring& text) {
+                return text.rfind(L"Waiting for the Prentova Server 127.0.0.1:", 0) == 0;
+            });
+        EXPECT_EQ(shownWaiting, !c.pauses.empty()) << "the queue shows why the job waits";
+        calls_.statusTexts.clear();
+        if (started) {
+            EXPECT_TRUE(write(port, "data"));
+            EXPECT_TRUE(entry::endDocPort(port));
+            ASSERT_TRUE(server.waitForJobs(1, std::chrono::seconds(5)));
+            EXPECT_EQ(server.jobs().size(), 1u) << "printed once";
+        }
+        EXPECT_EQ(calls_.deleted - deletedBefore, error == ERROR_OPERATION_ABORTED ? 0 : 1)
+            << "a stopped wait leaves the job in the queue";
+        entry::closePort(port);
+    }
+}
+
+// A connection that breaks in the job's data: the spooler is asked to send
+// the job again (the rest of this pass is dropped and the job stays in the
+// queue), a few times per job; a port that does not wait, a refused restart
+// or a fourth break ends the job as it always did. The server keeps no half job.
+TEST_F(JobPath, AConnectionBrokenInTheDataHasTheSpoolerSendTheJobAgain) {
+    struct Case {
+        const char* what;
+        DWORD minutes;
+        bool restartRefused;
+        int passes;  // of the same job, each broken
+        BOOL lastEnded;
+        int restarts;
+        std::vector<std::wstring> logged;
+    };
+    const Case cases[] = {
+        {"a break", 60, false, 1, TRUE, 1, {L"VAV5064W"}},
+        {"a port that does not wait", 0, false, 1, FALSE, 0, {L"VAV505?E"}},
+        {"a restart the spooler refuses", 60, true, 1, FALSE, 1, {L"VAV505?E"}},
+        {"the fourth break of one job", 60, false, 4, FALSE, 3, {L"VAV5064W", L"VAV5064W", L"VAV5064W", L"VAV505?E"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        refserver::ReferenceServer server{refserver::ServerOptions{}};
+        refserver::FaultPlan breaks = refserver::FaultPlan::close(refserver::FaultStep::AfterChunk, 1);
+        breaks.everyConversation = true;
+        server.setFaultPlan(breaks);
+        configure(L"P1", std::to_wstring(server.port()));
+        RegSetKeyValueW(registry_.root(), L"Ports\\P1", L"RetryMinutes", REG_DWORD, &c.minutes, sizeof c.minutes);
+        calls_.restartRefused = c.restartRefused;
+        const int restartsBefore = calls_.restarts, deletedBefore = calls_.deleted;
+        const size_t eventsBefore = log_.events().size();
+        HANDLE port = open(L"P1");
+        BOOL ended = FALSE;
+        for (int pass = 0; pass < c.passes; ++pass) {
+            ASSERT_TRUE(start(port));
+            EXPECT_TRUE(write(port, "first"));
+            ended = entry::endDocPort(port);
+        }
+        EXPECT_EQ(ended, c.lastEnded);
+        EXPECT_EQ(calls_.restarts - restartsBefore, c.restarts);
+        EXPECT_EQ(calls_.deleted - deletedBefore, ended ? 0 : 1) << "a job sent again stays in the queue";
+        EXPECT_EQ(identifiersSince(log_, eventsBefore), c.logged);
+        EXPECT_TRUE(server.jobs().empty()) << "no half job";
+        entry::closePort(port);
+    }
 }
 
 }  // namespace

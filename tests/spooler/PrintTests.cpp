@@ -50,6 +50,7 @@ void pointAt(const StoredPort& port, const std::wstring& serverPort) {
     port.set(L"Port", serverPort);
     port.set(L"Printer", L"PRT1");
     port.set(L"Unattended", DWORD{1});
+    port.set(L"RetryMinutes", DWORD{0});
 }
 
 // A printer of Wine's spooler on one of our ports, deleted afterwards.

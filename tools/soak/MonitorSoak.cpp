@@ -166,6 +166,8 @@ public:
         store.writePortValue(name_, L"Host", std::wstring(L"127.0.0.1"));
         store.writePortValue(name_, L"Printer", std::wstring(L"PRT1"));
         store.writePortValue(name_, L"Unattended", DWORD{1});
+        // Every fault ends its job at once, as the counts expect.
+        store.writePortValue(name_, L"RetryMinutes", DWORD{0});
         startServer();
         const auto& [identifier, code] = *LPDErrorMap().entries().begin();
         refusal_ = std::string(identifier.begin(), identifier.end()) + " the soak refuses this job";
