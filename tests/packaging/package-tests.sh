@@ -309,7 +309,9 @@ lifecycle() {
 
   products_listed() { reg_query "$uninstall_key" /s | grep -c '^    DisplayName    REG_SZ    Prentova Port Monitor$'; }
   # installs_over NEW OLD VERSION LOG: msiexec /i of the package NEW, with the
-  # product of the package OLD installed (the same package: a repair), leaves
+  # product of the package OLD installed (the same package: under Wine a
+  # repair; Windows only opens maintenance and repairs with msiexec /fa,
+  # which Wine's msiexec cannot do with a package or a product code), leaves
   # NEW's product alone installed, its files in place, the monitor registered
   # and the port with every setting it had.
   installs_over() {
@@ -332,7 +334,7 @@ lifecycle() {
 
   echo "== another build of the same version, $(basename "$rebuilt"), over the first"
   installs_over "$rebuilt" "$package" 3.0.0.0 "$work/rebuild.log"
-  echo "== the same package again: a repair"
+  echo "== the same package again: a repair under Wine"
   installs_over "$rebuilt" "$rebuilt" 3.0.0.0 "$work/repair.log"
   echo "== upgrade to $(basename "$newer")"
   installs_over "$newer" "$rebuilt" 3.0.1.0 "$work/upgrade.log"
