@@ -22,14 +22,14 @@
 //   RollbackUnregisterMonitor
 //                       its rollback: writes back the saved ports and
 //                       settings, then registers the monitor again.
-// With the Print Spooler service stopped, a removal's actions work on the
-// monitor's registry key, which the spooler reads when it starts
-// (MonitorRegistration.h); an installation starts the service first.
 //   RegisterMonitor     deferred, as the system, after the files are in place:
 //                       registers the monitor with the spooler.
 //   RollbackRegisterMonitor
 //                       its rollback, scheduled only when the monitor was not
 //                       registered before: removes the registration again.
+// With the Print Spooler service stopped, a removal's actions work on the
+// monitor's registry key, which the spooler reads when it starts
+// (MonitorRegistration.h); an installation starts the service first.
 // Under Wine the removal of the older product in an upgrade runs without
 // UPGRADINGPRODUCTCODE, and only after the newer one is installed does it
 // tell an upgrade from a removal: the packages remove the older product

@@ -4,6 +4,7 @@
 #include "RuntimeError.h"
 
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -15,8 +16,8 @@ constexpr DWORD kPollInterval = 250;
 
 [[noreturn]] void throwDisabled() {
     throw RuntimeError(L"The Print Spooler service (Spooler) is disabled, and the Prentova Port Monitor cannot "
-                       L"register without it. Set its startup type to Automatic (services.msc, or \"sc config Spooler start= "
-                       L"auto\"), then run the setup again. Nothing was changed.",
+                       L"register without it. Set its startup type to Automatic (services.msc, or \"sc config "
+                       L"Spooler start= auto\"), then run the setup again. Nothing was changed.",
                        ERROR_SERVICE_DISABLED);
 }
 

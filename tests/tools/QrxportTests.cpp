@@ -731,7 +731,8 @@ TEST_F(Program, WritesJsonThatEveryCodePageReads) {
     };
     for (const auto& [what, bytes] : documents) {
         EXPECT_NE(bytes.find("\"QRXCLI1:\""), std::string::npos) << what << ": " << bytes;
-        auto beyond = std::find_if(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+        auto beyond =
+            std::find_if(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
         EXPECT_EQ(beyond, bytes.end()) << what << ": a byte above 0x7F at " << (beyond - bytes.begin());
     }
 
