@@ -5,5 +5,7 @@
 
 #include <string>
 
-// Throws RuntimeError "<what> failed (<call>, error <code>): <the system's text>".
-[[noreturn]] void throwFailed(const std::wstring& what, const wchar_t* call, DWORD code);
+// Throws RuntimeError "<what> failed (<call>, error <code>): <the system's
+// text>", followed by the advice when there is one.
+[[noreturn]] void throwFailed(const std::wstring& what, const wchar_t* call, DWORD code,
+                              const std::wstring& advice = {});

@@ -2,16 +2,26 @@
 
 #include "FailedCall.h"
 #include "PortKeys.h"
+#include "RegistryKey.h"
 #include "RegistryTree.h"
+#include "SpoolerService.h"
 
 #include <windows.h>
 #include <winspool.h>
 
+#include <optional>
 #include <set>
+#include <utility>
 
 namespace {
 
 constexpr const wchar_t* kAsking = L"Asking the spooler for the printers on the monitor's ports";
+constexpr const wchar_t* kReadingPrinters = L"Reading the printers on the monitor's ports from the registry key ";
+// Where the spooler keeps each local printer, with its ports in the value "Port".
+constexpr const wchar_t* kPrintersPath = L"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
+// The longest value read of a printer's port list; the spooler's own limit on
+// such a list is far below it.
+constexpr DWORD kLongestPortList = 65536;
 
 // The records of one spooler enumeration (a sizing call, then the copy), kept
 // in the buffer that also holds the strings they point to.
@@ -39,14 +49,64 @@ struct NoCase {
     bool operator()(const std::wstring& a, const std::wstring& b) const { return _wcsicmp(a.c_str(), b.c_str()) < 0; }
 };
 
-std::set<std::wstring, NoCase> monitorPorts() {
+// The monitor's ports, and every local printer with its list of ports
+// (none when the monitor has no port).
+struct PortUse {
     std::set<std::wstring, NoCase> ports;
-    SpoolerRecords<PORT_INFO_2W> listed(L"EnumPortsW", [](BYTE* to, DWORD size, DWORD* needed, DWORD* count) {
-        return EnumPortsW(nullptr, 2, to, size, needed, count);
+    std::vector<std::pair<std::wstring, std::wstring>> printers;
+};
+
+// As the running spooler lists them.
+PortUse portUseOfSpooler() {
+    PortUse use;
+    SpoolerRecords<PORT_INFO_2W> ports(L"EnumPortsW", [](BYTE* to, DWORD size, DWORD* needed, DWORD* count) {
+        return spoolerService().enumPorts(to, size, needed, count);
     });
-    for (const PORT_INFO_2W& port : listed)
-        if (port.pMonitorName && _wcsicmp(port.pMonitorName, kMonitorName) == 0) ports.insert(port.pPortName);
-    return ports;
+    for (const PORT_INFO_2W& port : ports)
+        if (port.pMonitorName && _wcsicmp(port.pMonitorName, kMonitorName) == 0) use.ports.insert(port.pPortName);
+    if (use.ports.empty()) return use;
+    SpoolerRecords<PRINTER_INFO_5W> printers(L"EnumPrintersW", [](BYTE* to, DWORD size, DWORD* needed,
+                                                                   DWORD* count) {
+        return spoolerService().enumPrinters(to, size, needed, count);
+    });
+    for (const PRINTER_INFO_5W& printer : printers)
+        use.printers.emplace_back(printer.pPrinterName, printer.pPortName ? printer.pPortName : L"");
+    return use;
+}
+
+// The key below HKEY_LOCAL_MACHINE, nullopt when it does not exist.
+std::optional<RegistryKey> openForReading(const std::wstring& path) {
+    LONG status = ERROR_SUCCESS;
+    auto key = RegistryKey::open(HKEY_LOCAL_MACHINE, path, KEY_READ, &status);
+    if (!key && status != ERROR_FILE_NOT_FOUND) throwFailed(kReadingPrinters + path, L"RegOpenKeyEx", DWORD(status));
+    return key;
+}
+
+std::vector<std::wstring> subkeyNames(const std::optional<RegistryKey>& key, const std::wstring& path) {
+    std::vector<std::wstring> names;
+    for (DWORD index = 0; key; ++index) {
+        wchar_t name[256];
+        DWORD length = 256;
+        LONG status = RegEnumKeyExW(key->handle(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status != ERROR_SUCCESS) throwFailed(kReadingPrinters + path, L"RegEnumKeyEx", DWORD(status));
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+// As the registry holds them, where a stopped spooler finds them when it starts.
+PortUse portUseInRegistry() {
+    PortUse use;
+    const std::wstring portsPath = std::wstring(kMonitorRootPath) + L"\\" + kPortsKey;
+    for (const std::wstring& port : subkeyNames(openForReading(portsPath), portsPath)) use.ports.insert(port);
+    if (use.ports.empty()) return use;
+    for (const std::wstring& printer : subkeyNames(openForReading(kPrintersPath), kPrintersPath)) {
+        // A printer deleted meanwhile has no ports.
+        if (auto key = openForReading(std::wstring(kPrintersPath) + L"\\" + printer))
+            use.printers.emplace_back(printer, key->readString(L"Port", kLongestPortList).value_or(L""));
+    }
+    return use;
 }
 
 // A printer may print to several ports: "A:,B:".
@@ -72,14 +132,24 @@ bool add() {
     MONITOR_INFO_2W info{};
     info.pName = const_cast<LPWSTR>(kMonitorName);
     info.pDLLName = const_cast<LPWSTR>(kMonitorDll);
-    if (AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&info))) return true;
+    if (spoolerService().addMonitor(info)) return true;
     if (GetLastError() == ERROR_PRINT_MONITOR_ALREADY_INSTALLED) return false;
     throwFailed(L"Registering the monitor \"" + std::wstring(kMonitorName) + L"\" with the spooler", L"AddMonitorW",
                 GetLastError());
 }
 
 bool remove() {
-    if (DeleteMonitorW(nullptr, nullptr, const_cast<LPWSTR>(kMonitorName))) return true;
+    if (!spoolerRunning()) {
+        // The spooler reads the monitors' keys when it starts: the key is
+        // the whole registration then.
+        LONG status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMonitorRootPath);
+        if (status == ERROR_FILE_NOT_FOUND) return false;
+        if (status != ERROR_SUCCESS)
+            throwFailed(L"Removing the registry key of the monitor \"" + std::wstring(kMonitorName) + L"\"",
+                        L"RegDeleteTree", DWORD(status));
+        return true;
+    }
+    if (spoolerService().deleteMonitor(kMonitorName)) return true;
     if (GetLastError() == ERROR_UNKNOWN_PRINT_MONITOR) return false;
     throwFailed(L"Removing the registration of the monitor \"" + std::wstring(kMonitorName) + L"\"", L"DeleteMonitorW",
                 GetLastError());
@@ -92,21 +162,18 @@ std::wstring savedState() {
 
 void restore(const std::wstring& saved) {
     if (saved.empty()) return;
-    const RegistryTree tree = RegistryTree::fromText(saved);
-    add();
-    tree.write(HKEY_LOCAL_MACHINE, kMonitorRootPath);
+    // The ports first: a spooler lists a monitor's ports once, when it loads
+    // the monitor, which AddMonitorW does.
+    RegistryTree::fromText(saved).write(HKEY_LOCAL_MACHINE, kMonitorRootPath);
+    if (spoolerRunning()) add();
 }
 
 std::vector<std::wstring> printersOnItsPorts() {
-    const auto ports = monitorPorts();
+    const PortUse use = spoolerRunning() ? portUseOfSpooler() : portUseInRegistry();
     std::vector<std::wstring> printers;
-    if (ports.empty()) return printers;
-    SpoolerRecords<PRINTER_INFO_5W> listed(L"EnumPrintersW", [](BYTE* to, DWORD size, DWORD* needed, DWORD* count) {
-        return EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 5, to, size, needed, count);
-    });
-    for (const PRINTER_INFO_5W& printer : listed)
-        for (const std::wstring& port : splitPortList(printer.pPortName ? printer.pPortName : L""))
-            if (ports.count(port)) printers.push_back(std::wstring(printer.pPrinterName) + L" (" + port + L")");
+    for (const auto& [printer, portList] : use.printers)
+        for (const std::wstring& port : splitPortList(portList))
+            if (use.ports.count(port)) printers.push_back(printer + L" (" + port + L")");
     return printers;
 }
 

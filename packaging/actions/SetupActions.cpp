@@ -7,6 +7,11 @@
 //                       registration and the ports stay. Otherwise it refuses,
 //                       with the package's QrxRemovalRefused text, while a
 //                       printer prints to a port of the monitor.
+//   StartSpooler        deferred, as the system, first in an installation,
+//                       upgrade or repair, before anything changes: starts a
+//                       stopped Print Spooler service and waits for it; a
+//                       disabled one, or one that does not start, fails the
+//                       installation with a message that says what to do.
 //   SaveMonitorForRollback
 //                       immediate, in a removal without QrxKeepMonitor: puts the
 //                       monitor's key with every port and setting into the data
@@ -15,19 +20,23 @@
 //                       QrxKeepMonitor: removes the registration, and with it
 //                       the ports.
 //   RollbackUnregisterMonitor
-//                       its rollback: registers the monitor again and writes
-//                       back the saved ports and settings.
+//                       its rollback: writes back the saved ports and
+//                       settings, then registers the monitor again.
 //   RegisterMonitor     deferred, as the system, after the files are in place:
 //                       registers the monitor with the spooler.
 //   RollbackRegisterMonitor
 //                       its rollback, scheduled only when the monitor was not
 //                       registered before: removes the registration again.
+// With the Print Spooler service stopped, a removal's actions work on the
+// monitor's registry key, which the spooler reads when it starts
+// (MonitorRegistration.h); an installation starts the service first.
 // Under Wine the removal of the older product in an upgrade runs without
 // UPGRADINGPRODUCTCODE, and only after the newer one is installed does it
 // tell an upgrade from a removal: the packages remove the older product
 // after InstallFinalize.
 #include "MonitorRegistration.h"
 #include "RuntimeError.h"
+#include "SpoolerService.h"
 
 #include <windows.h>
 #include <msi.h>
@@ -150,8 +159,12 @@ extern "C" UINT __stdcall RollbackUnregisterMonitor(MSIHANDLE handle) {
         const std::wstring saved = session.property(L"CustomActionData");
         monitorRegistration::restore(saved);
         return saved.empty() ? L"nothing was saved to restore"
-                             : L"registered the monitor again with its ports and their settings";
+                             : L"wrote back the monitor's ports and their settings and registered it again";
     });
+}
+
+extern "C" UINT __stdcall StartSpooler(MSIHANDLE handle) {
+    return run(handle, [](const InstallSession&) { return startSpooler(); });
 }
 
 extern "C" UINT __stdcall RegisterMonitor(MSIHANDLE handle) {

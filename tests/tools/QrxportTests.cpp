@@ -2,6 +2,7 @@
 // the reference server: in this process, as a program of its own, and over a
 // stand-in spooler for a Set that fails after "AddPort".
 #include "PortCommands.h"
+#include "PortDocument.h"
 #include "Recorders.h"
 #include "ReferenceServer.h"
 #include "RegistryKey.h"
@@ -378,7 +379,7 @@ TEST_F(QrxportTransfer, ExportsEveryPortAndImportsThemBackWhole) {
                          L"--room",
                          L"-h",
                          L"--building",
-                         L"B 7",
+                         L"B 7 \U0001D11E",
                          L"--address",
                          L"1 Main St",
                          L"--address",
@@ -405,10 +406,10 @@ TEST_F(QrxportTransfer, ExportsEveryPortAndImportsThemBackWhole) {
         L"    \"unattended\": true\n"
         L"  },\n"
         L"  \"options\": {\n"
-        L"    \"name\": \"Zoë Müller\",\n"
+        L"    \"name\": \"Zo\\u00eb M\\u00fcller\",\n"
         L"    \"department\": \"Sales & Support\",\n"
         L"    \"room\": \"-h\",\n"
-        L"    \"building\": \"B 7\",\n"
+        L"    \"building\": \"B 7 \\ud834\\udd1e\",\n"
         L"    \"address\": [\n"
         L"      \"1 Main St\",\n"
         L"      \"\",\n"
@@ -596,8 +597,7 @@ protected:
         return withoutCarriageReturns(refserver::fromFileText(bytes));
     }
 
-    // Runs the program with its output in files; one that runs longer than a
-    // minute is ended and fails the test.
+    // Runs the program with its output in files.
     Outcome run(const Args& args) {
         qrxtest::ScratchFolder folder(L"qrxport");
         SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
@@ -608,32 +608,62 @@ protected:
         Outcome result;
         {
             refserver::FileHandle out = create(L"out.txt"), err = create(L"err.txt");
-            STARTUPINFOW startup{};
-            startup.cb = sizeof startup;
-            startup.dwFlags = STARTF_USESTDHANDLES;
-            startup.hStdOutput = out.get();
-            startup.hStdError = err.get();
-            const std::wstring program = qrxtest::deliverablePath(L"qrxport.exe");
-            std::wstring line = L"\"" + program + L"\"";
-            for (const std::wstring& arg : args) line += L" \"" + arg + L"\"";
-            PROCESS_INFORMATION process{};
-            if (!CreateProcessW(program.c_str(), line.data(), 0, 0, TRUE, 0, 0, 0, &startup, &process)) {
-                ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
-                return result;
-            }
-            refserver::FileHandle running(process.hProcess), thread(process.hThread);
-            if (WaitForSingleObject(running.get(), 60000) != WAIT_OBJECT_0) {
-                TerminateProcess(running.get(), 99);
-                WaitForSingleObject(running.get(), 10000);
-                ADD_FAILURE() << "qrxport ran longer than a minute";
-            }
-            DWORD status = 0;
-            GetExitCodeProcess(running.get(), &status);
-            result.status = static_cast<int>(status);
+            result.status = runWith(args, out.get(), err.get());
         }
         result.out = text(folder.file(L"out.txt"));
         result.err = text(folder.file(L"err.txt"));
         return result;
+    }
+
+    // The bytes of what the program writes into a pipe, as a shell pipeline
+    // takes them; its exit status must be 0.
+    std::string piped(const Args& args) {
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        HANDLE readEnd = nullptr, writeEnd = nullptr;
+        // Room for all of the output: the program has ended before it is read.
+        if (!CreatePipe(&readEnd, &writeEnd, &inherited, 1 << 20)) {
+            ADD_FAILURE() << "CreatePipe failed: " << GetLastError();
+            return {};
+        }
+        refserver::FileHandle reader(readEnd);
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        {
+            refserver::FileHandle writer(writeEnd);
+            EXPECT_EQ(runWith(args, writer.get(), writer.get()), 0);
+        }
+        std::string bytes;
+        char block[4096];
+        for (DWORD read = 0; ReadFile(reader.get(), block, sizeof block, &read, nullptr) && read;)
+            bytes.append(block, read);
+        return bytes;
+    }
+
+private:
+    // Runs the program with these output handles; its exit status. One that
+    // runs longer than a minute is ended and fails the test.
+    static int runWith(const Args& args, HANDLE out, HANDLE err) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = out;
+        startup.hStdError = err;
+        const std::wstring program = qrxtest::deliverablePath(L"qrxport.exe");
+        std::wstring line = L"\"" + program + L"\"";
+        for (const std::wstring& arg : args) line += L" \"" + arg + L"\"";
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(program.c_str(), line.data(), 0, 0, TRUE, 0, 0, 0, &startup, &process)) {
+            ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
+            return -1;
+        }
+        refserver::FileHandle running(process.hProcess), thread(process.hThread);
+        if (WaitForSingleObject(running.get(), 60000) != WAIT_OBJECT_0) {
+            TerminateProcess(running.get(), 99);
+            WaitForSingleObject(running.get(), 10000);
+            ADD_FAILURE() << "qrxport ran longer than a minute";
+        }
+        DWORD status = 0;
+        GetExitCodeProcess(running.get(), &status);
+        return static_cast<int>(status);
     }
 };
 
@@ -658,8 +688,8 @@ TEST_F(Program, RunsEachCommandAndReportsThroughItsExitStatus) {
     EXPECT_EQ(run({L"show", L"QRXCLI1:"}).status, 1);
 }
 
-// The documents through the program: UTF-8 in the file and on the output,
-// and the exit status of each outcome.
+// The documents through the program: in the file and on the output, and the
+// exit status of each outcome.
 TEST_F(Program, ExportsAndImportsThroughItsExitStatus) {
     qrxtest::ScratchFolder folder(L"qrxport-program");
     const std::wstring file = folder.file(L"ports.json");
@@ -670,7 +700,7 @@ TEST_F(Program, ExportsAndImportsThroughItsExitStatus) {
     EXPECT_EQ(run({L"export", file}).status, 0);
     const Outcome printed = run({L"export"});
     EXPECT_EQ(printed.status, 0);
-    EXPECT_NE(printed.out.find(L"\"name\": \"Zoë Müller\""), std::wstring::npos) << printed.out;
+    EXPECT_NE(printed.out.find(L"\"name\": \"Zo\\u00eb M\\u00fcller\""), std::wstring::npos) << printed.out;
     EXPECT_EQ(withoutCarriageReturns(fromUtf8(readFileBytes(file))), printed.out);
 
     EXPECT_EQ(run({L"import", file}).status, 1) << "the port exists and is kept";
@@ -678,6 +708,42 @@ TEST_F(Program, ExportsAndImportsThroughItsExitStatus) {
     ASSERT_EQ(run({L"delete", L"QRXCLI1:"}).status, 0);
     EXPECT_EQ(run({L"import", file}).all(), L"0|Port QRXCLI1: added.\n");
     EXPECT_EQ(values(L"QRXCLI1:", {L"Name", L"Printer"}), L"Zoë Müller|PRT2|");
+}
+
+// Every JSON document is plain ASCII, so that any reader in any code page
+// gets the text: Windows PowerShell 5.1 decodes a program's output with the
+// console's OEM code page (437 in the United States) and reads a file
+// without a byte order mark as ANSI.
+TEST_F(Program, WritesJsonThatEveryCodePageReads) {
+    qrxtest::ScratchFolder folder(L"qrxport-ascii");
+    const std::wstring file = folder.file(L"ports.json");
+    ASSERT_EQ(run({L"add", L"QRXCLI1:", L"--host", L"127.0.0.1", L"--port", port_, L"--queue", L"PRT2", L"--name",
+                   L"Ann Müller", L"--building", L"Hall \U0001D11E"})
+                  .status,
+              0);
+    ASSERT_EQ(run({L"export", file}).status, 0);
+    const std::string shown = piped({L"show", L"QRXCLI1:", L"--json"});
+    const std::pair<const char*, std::string> documents[] = {
+        {"show --json", shown},
+        {"list --json", piped({L"list", L"--json"})},
+        {"export", piped({L"export"})},
+        {"export to a file", readFileBytes(file)},
+    };
+    for (const auto& [what, bytes] : documents) {
+        EXPECT_NE(bytes.find("\"QRXCLI1:\""), std::string::npos) << what << ": " << bytes;
+        auto beyond =
+            std::find_if(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+        EXPECT_EQ(beyond, bytes.end()) << what << ": a byte above 0x7F at " << (beyond - bytes.begin());
+    }
+
+    // As PowerShell reads it through a pipe on a US console, then as JSON.
+    std::wstring decoded(shown.size(), L'\0');
+    decoded.resize(MultiByteToWideChar(437, 0, shown.data(), int(shown.size()), decoded.data(), int(decoded.size())));
+    const std::vector<PortRecord> read =
+        readPortDocument(toUtf8(L"{\"version\": 1, \"ports\": [" + decoded + L"]}"));
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].options.name, L"Ann Müller");
+    EXPECT_EQ(read[0].options.building, L"Hall \U0001D11E");
 }
 
 }  // namespace

@@ -117,7 +117,11 @@ Json portObject(const PortRecord& port) {
     return object;
 }
 
-std::wstring documentText(const Json& document) { return fromUtf8(document.dump(2)) + L"\n"; }
+// Plain ASCII, every other character as a \u escape (a surrogate pair beyond
+// the BMP): Windows PowerShell 5.1 decodes a program's output with the
+// console's code page and a file without a byte order mark as ANSI, and
+// ASCII reads the same in every code page.
+std::wstring documentText(const Json& document) { return fromUtf8(document.dump(2, ' ', true)) + L"\n"; }
 
 // The parser's own words, byte by byte: they may quote bytes that are not UTF-8.
 std::wstring parserText(const std::string& text) { return std::wstring(text.begin(), text.end()); }

@@ -7,7 +7,8 @@
 //                 "address": ["1 Main St"], "attributes": "", "prompt": false}}]}
 //
 // Keys are written in this order with two-blank indents, so that two
-// documents of the same ports are the same text and diff line by line.
+// documents of the same ports are the same text and diff line by line. The
+// text is plain ASCII: other characters are written as \u escapes.
 #pragma once
 
 #include "PortRecords.h"
