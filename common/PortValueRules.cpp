@@ -34,14 +34,18 @@ DWORD storedFlag(const RegistryValue& value) {
     return std::any_of(value.bytes.begin(), value.bytes.end(), [](BYTE b) { return b != 0; }) ? 1 : 0;
 }
 
+std::optional<DWORD> retryMinutesOf(const std::wstring& text) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return std::nullopt;
+    const DWORD minutes = static_cast<DWORD>(std::stoul(text));
+    if (minutes > PortSettings::kLongestRetryMinutes) return std::nullopt;
+    return minutes;
+}
+
 DWORD storedRetryMinutes(const std::optional<RegistryValue>& value) {
     if (!value) return PortSettings::kDefaultRetryMinutes;
-    if (isStringType(value->type)) {
-        const std::wstring text = registryText(value->bytes);
-        if (text.empty() || text.size() > 9 || text.find_first_not_of(L"0123456789") != std::wstring::npos)
-            return PortSettings::kDefaultRetryMinutes;
-        return static_cast<DWORD>(std::stoul(text));
-    }
+    if (isStringType(value->type))
+        return retryMinutesOf(registryText(value->bytes)).value_or(PortSettings::kDefaultRetryMinutes);
     if (value->bytes.size() != sizeof(DWORD)) return PortSettings::kDefaultRetryMinutes;
     DWORD minutes = 0;
     std::memcpy(&minutes, value->bytes.data(), sizeof minutes);

@@ -26,6 +26,9 @@ DWORD storedFlag(const RegistryValue& value);
 // A port's waiting time in minutes: a number of four bytes, or text that is
 // a decimal number; absent or anything else gives the default.
 DWORD storedRetryMinutes(const std::optional<RegistryValue>& value);
+// A waiting time given as text: decimal minutes from 0 to the longest a port
+// can be given; nullopt for anything else.
+std::optional<DWORD> retryMinutesOf(const std::wstring& text);
 
 // The option string values, in the order they are read and written; "Show"
 // (the prompt flag) follows them.

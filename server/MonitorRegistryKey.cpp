@@ -84,11 +84,12 @@ void MonitorRegistryKey::writeString(const std::wstring& valueName, const std::w
     if (status != ERROR_SUCCESS) throwRegistryError(L"fpSetValue()", subkeyPath_, status);
 }
 
-void MonitorRegistryKey::writeFlag(const std::wstring& valueName, DWORD flag) {
+void MonitorRegistryKey::writeFlag(const std::wstring& valueName, DWORD flag) { writeNumber(valueName, flag != 0 ? 1 : 0); }
+
+void MonitorRegistryKey::writeNumber(const std::wstring& valueName, DWORD number) {
     ensureOpen(KEY_WRITE);
-    DWORD stored = flag != 0 ? 1 : 0;
-    LONG status = reg().fpSetValue(key_, valueName.c_str(), REG_DWORD, reinterpret_cast<const BYTE*>(&stored),
-                                   sizeof stored, spooler_);
+    LONG status = reg().fpSetValue(key_, valueName.c_str(), REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                                   sizeof number, spooler_);
     if (status != ERROR_SUCCESS) throwRegistryError(L"fpSetValue()", subkeyPath_, status);
 }
 

@@ -30,6 +30,7 @@ public:
     bool readFlag(const std::wstring& valueName, DWORD& flag);
     void writeString(const std::wstring& valueName, const std::wstring& value);
     void writeFlag(const std::wstring& valueName, DWORD flag);
+    void writeNumber(const std::wstring& valueName, DWORD number);
 
     // The next subkey's name; false when the enumeration is over.
     bool nextSubkey(std::wstring& name);

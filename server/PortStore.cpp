@@ -90,6 +90,16 @@ void PortStore::writePortValue(const std::wstring& portName, const std::wstring&
     key.writeFlag(valueName, flag);
 }
 
+DWORD PortStore::readRetryMinutes(const std::wstring& portName) const {
+    MonitorRegistryKey key(monitor_, portKeyPath(portName));
+    return storedRetryMinutes(key.readValue(portvalue::kRetryMinutes));
+}
+
+void PortStore::writeRetryMinutes(const std::wstring& portName, DWORD minutes) const {
+    MonitorRegistryKey key(monitor_, portKeyPath(portName));
+    key.writeNumber(portvalue::kRetryMinutes, minutes);
+}
+
 std::vector<std::wstring> PortStore::listPorts() const {
     MonitorRegistryKey key(monitor_, kPortsKey);
     key.create(0, KEY_READ, nullptr);

@@ -30,6 +30,9 @@ public:
     bool readPortValue(const std::wstring& portName, const std::wstring& valueName, DWORD& flag) const;
     void writePortValue(const std::wstring& portName, const std::wstring& valueName, const std::wstring& value) const;
     void writePortValue(const std::wstring& portName, const std::wstring& valueName, DWORD flag) const;
+    // The port's waiting time, as the job path reads it (absent: the default).
+    DWORD readRetryMinutes(const std::wstring& portName) const;
+    void writeRetryMinutes(const std::wstring& portName, DWORD minutes) const;
     // Writes the named option values (of the seven) from the record, in the
     // order named; other names are passed over. Raises on the first failed write.
     void storeOptions(const std::wstring& portName, const PortOptions& options,

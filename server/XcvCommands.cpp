@@ -2,6 +2,7 @@
 
 #include "ErrorBuilders.h"
 #include "PortStore.h"
+#include "PortValueRules.h"
 #include "PrinterList.h"
 #include "ResourceIds.h"
 #include "SpoolerPorts.h"
@@ -77,6 +78,21 @@ DWORD printerList(const XcvCall& call) {
     return status;
 }
 
+// The waiting time as decimal text, read as the job path reads it.
+DWORD readRetryMinutes(const XcvCall& call) {
+    requirePortName(portOf(call), L"fpOpenKey()");
+    return call.answer.text([&] { return std::to_wstring(PortStore(call.monitor).readRetryMinutes(portOf(call))); });
+}
+
+// Decimal minutes up to a week; anything else is refused.
+DWORD writeRetryMinutes(const XcvCall& call) {
+    requirePortName(portOf(call), L"fpOpenKey()");
+    const std::optional<DWORD> minutes = retryMinutesOf(call.arguments.second);
+    if (!minutes) return ERROR_INVALID_DATA;
+    PortStore(call.monitor).writeRetryMinutes(portOf(call), *minutes);
+    return ERROR_SUCCESS;
+}
+
 DWORD monitorUI(const XcvCall& call) { return call.answer.fixedText(kMonitorUILibrary); }
 
 using Shape = XcvInputShape;
@@ -112,6 +128,8 @@ const XcvCommand kCommands[] = {
     {L"SetRoom", Shape::PortAndValue, value::kRoom, Answer::None, writeText},
     {L"SetPromptFlag", Shape::PortAndValue, value::kShow, Answer::None, writeFlag},
     {L"DeletePort", Shape::PortName, nullptr, Answer::None, deletePort},
+    {L"GetRetryMinutes", Shape::PortName, value::kRetryMinutes, Answer::Text, readRetryMinutes},
+    {L"SetRetryMinutes", Shape::PortAndValue, value::kRetryMinutes, Answer::None, writeRetryMinutes},
     {L"MonitorUI", Shape::Ignored, nullptr, Answer::Text, monitorUI},
 };
 

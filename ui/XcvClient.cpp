@@ -1,5 +1,6 @@
 #include "XcvClient.h"
 
+#include "PortValueRules.h"
 #include "ResourceIds.h"
 #include "ResourceStrings.h"
 #include "SystemErrorText.h"
@@ -39,6 +40,8 @@ DWORD replySize(XcvChannel& channel, const std::wstring& command, const std::wst
     if (sizing.status != ERROR_INSUFFICIENT_BUFFER) throw commandFailure(sizing.status, sizing.lastError);
     return sizing.needed > kEmptyReply ? sizing.needed : 0;
 }
+
+constexpr const wchar_t* kSetRetryMinutes = L"SetRetryMinutes";
 
 // One record's commands: its texts, each read and written in this order,
 // then its flag. A text without a query is only written.
@@ -107,6 +110,12 @@ void updateRecord(XcvChannel& channel, const Record& record, const RecordCommand
 }
 
 }  // namespace
+
+void queryRetryMinutes(XcvChannel& channel, PortSettings& settings) {
+    std::wstring text;
+    channel.query(L"GetRetryMinutes", settings.portName, text);
+    settings.retryMinutes = retryMinutesOf(text).value_or(settings.retryMinutes);
+}
 
 XcvCalls& xcvCalls() { return *currentCalls; }
 
@@ -236,6 +245,11 @@ void PortChange::add(const PortSettings& before, const PortSettings& after) {
 void PortChange::add(const PortOptions& before, const PortOptions& after) {
     std::vector<Write> writes = writesOf(before, after, kOptionsCommands);
     writes_.insert(writes_.end(), writes.begin(), writes.end());
+}
+
+void PortChange::addRetryMinutes(const PortSettings& before, const PortSettings& after) {
+    writes_.push_back({kSetRetryMinutes, after.portName, std::to_wstring(after.retryMinutes),
+                       std::to_wstring(before.retryMinutes)});
 }
 
 void PortChange::send(XcvChannel& channel) const {

@@ -90,6 +90,11 @@ void updateSettings(XcvChannel& channel, PortSettings settings);
 void queryOptions(XcvChannel& channel, PortOptions& options);
 void updateOptions(XcvChannel& channel, const PortOptions& options);
 
+// The port's waiting time for a server that cannot be reached: qrxport reads
+// and sets it, the dialogs leave it as it is. A reply that is no waiting
+// time leaves the field as it was.
+void queryRetryMinutes(XcvChannel& channel, PortSettings& settings);
+
 // One change of a port, made whole or not at all: its records' Set commands
 // in their order; when one fails, the values already written are written
 // again as they were read before the change. The failure is then raised with
@@ -99,6 +104,7 @@ class PortChange {
 public:
     void add(const PortSettings& before, const PortSettings& after);
     void add(const PortOptions& before, const PortOptions& after);
+    void addRetryMinutes(const PortSettings& before, const PortSettings& after);
     void send(XcvChannel& channel) const;
 
     struct Write {

@@ -3,6 +3,7 @@
 // installed prompt program started for a port that asks for its options.
 #include "ActivationHook.h"
 #include "ChildProcesses.h"
+#include "Fnv1a64.h"
 #include "JobEntry.h"
 #include "LoopbackPeer.h"
 #include "MonitorEntry.h"
@@ -23,6 +24,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -92,6 +94,44 @@ TEST(PrintPath, ADocumentPrintedThroughWinesSpoolerArrivesIntact) {
     EXPECT_EQ(served.jobLine, "\xC2PRT1\n");
     EXPECT_EQ(served.data.size(), data.size());
     EXPECT_TRUE(served.data == data) << "the bytes changed on the way";
+}
+
+// A job printed while its server is down waits in the port and goes out,
+// whole and once, when the server starts: Wine's spooler, the installed
+// monitor and the real clock (a first try, 5 s, then 10 s).
+TEST(PrintPath, AJobWaitsForItsServerAndPrintsOnceWhenItStarts) {
+    const std::wstring serverPort = qrxtest::closedPort();
+    StoredPort port(L"QRXWAIT1:");
+    pointAt(port, serverPort);
+    port.set(L"RetryMinutes", DWORD{1});
+    WinePrinter printer(L"QRX Waiting Printer", port.name());
+    ASSERT_NE(printer.handle(), nullptr) << GetLastError();
+
+    std::unique_ptr<refserver::ReferenceServer> server;
+    std::thread starter([&] {
+        Sleep(10000);
+        refserver::ServerOptions options;
+        options.port = static_cast<unsigned short>(std::stoul(serverPort));
+        server = std::make_unique<refserver::ReferenceServer>(options);
+    });
+    DOC_INFO_1W doc{const_cast<LPWSTR>(L"Waited for"), nullptr, const_cast<LPWSTR>(L"RAW")};
+    const std::string data = pattern(100000, 4);
+    DWORD written = 0;
+    const bool started = StartDocPrinterW(printer.handle(), 1, reinterpret_cast<LPBYTE>(&doc)) != 0;
+    EXPECT_TRUE(started && WritePrinter(printer.handle(), const_cast<char*>(data.data()), DWORD(data.size()), &written));
+    EXPECT_TRUE(EndDocPrinter(printer.handle())) << "handed to the port, which waited for the server";
+    starter.join();
+    ASSERT_TRUE(server && server->waitForJobs(1, std::chrono::seconds(20)));
+    refserver::Fnv1a64 checksum;
+    checksum.add(data.data(), data.size());
+    const std::vector<refserver::ReceivedJob> jobs = server->jobs();
+    ASSERT_EQ(jobs.size(), 1u) << "printed once";
+    EXPECT_EQ(jobs[0].dataBytes, data.size());
+    EXPECT_EQ(jobs[0].checksum, checksum.value()) << "byte for byte";
+    // Ending the spooler's own job hands it to the port once more: that print fails at once.
+    port.set(L"Port", qrxtest::closedPort());
+    port.set(L"RetryMinutes", DWORD{0});
+    AbortPrinter(printer.handle());
 }
 
 // The monitor of this test program, over the ordinary registry as under Wine.

@@ -133,20 +133,20 @@ protected:
 TEST_F(Qrxport, AddsShowsListsChangesTestsAndDeletesAPort) {
     Outcome add = inProcess({L"add", L"QRXCLI1:", L"--host", L"127.0.0.1", L"--port", port_, L"--queue", L"PRT1",
                              L"--unattended", L"--name", L"Ann O'Hara", L"--address", L"1 Main St", L"--address",
-                             L"Springfield", L"--attributes", L"copies=2", L"--prompt"});
+                             L"Springfield", L"--attributes", L"copies=2", L"--prompt", L"--retry-minutes", L"5"});
     EXPECT_EQ(add.all(), L"0|Port QRXCLI1: added.\n");
-    EXPECT_EQ(values(L"QRXCLI1:", {L"Device", L"Host", L"Port", L"Printer", L"Unattended", L"Name", L"Attr", L"Show"}),
-              L"Printer|127.0.0.1|" + port_ + L"|PRT1|1|Ann O'Hara|copies=2|1|");
+    EXPECT_EQ(values(L"QRXCLI1:", {L"Device", L"Host", L"Port", L"Printer", L"Unattended", L"Name", L"Attr", L"Show",
+                                   L"RetryMinutes"}),
+              L"Printer|127.0.0.1|" + port_ + L"|PRT1|1|Ann O'Hara|copies=2|1|5|");
     EXPECT_EQ(values(L"QRXCLI1:", {L"Addr"}), L"1 Main St\nSpringfield\n\n|") << "four lines, three line feeds";
 
     Outcome show = inProcess({L"show", L"QRXCLI1:"});
-    EXPECT_NE(show.out.find(L"Host:        127.0.0.1\nLPD port:    " + port_ +
-                            L"\nPrinter:     PRT1\n"
-                            L"Unattended:  yes\nName:        Ann O'Hara\n"),
+    EXPECT_NE(collapsed(show.out).find(L"Host: 127.0.0.1\nLPD port: " + port_ +
+                                       L"\nPrinter: PRT1\n"
+                                       L"Unattended: yes\nRetry minutes: 5\nName: Ann O'Hara\n"),
               std::wstring::npos)
         << show.out;
-    EXPECT_NE(show.out.find(L"Address:     1 Main St\n             Springfield\nAttributes:  copies=2\n"
-                            L"Prompt:      yes\n"),
+    EXPECT_NE(collapsed(show.out).find(L"Address: 1 Main St\n Springfield\nAttributes: copies=2\nPrompt: yes\n"),
               std::wstring::npos)
         << show.out;
     Outcome list = inProcess({L"list"});
@@ -155,9 +155,12 @@ TEST_F(Qrxport, AddsShowsListsChangesTestsAndDeletesAPort) {
 
     Outcome set = inProcess({L"set", L"QRXCLI1:", L"--no-unattended", L"--room", L"14", L"--address", L"PO Box 7"});
     EXPECT_EQ(set.all(), L"0|Port QRXCLI1: changed.\n");
-    EXPECT_EQ(values(L"QRXCLI1:", {L"Room", L"Name", L"Host", L"Printer", L"Unattended", L"Addr"}),
-              L"14|Ann O'Hara|127.0.0.1|PRT1|0|PO Box 7\n\n\n|")
+    EXPECT_EQ(values(L"QRXCLI1:", {L"Room", L"Name", L"Host", L"Printer", L"Unattended", L"Addr", L"RetryMinutes"}),
+              L"14|Ann O'Hara|127.0.0.1|PRT1|0|PO Box 7\n\n\n|5|")
         << "what was not given stays";
+    EXPECT_EQ(inProcess({L"set", L"QRXCLI1:", L"--retry-minutes", L"0"}).all(), L"0|Port QRXCLI1: changed.\n");
+    EXPECT_EQ(values(L"QRXCLI1:", {L"RetryMinutes", L"Room"}), L"0|14|") << "a waiting time alone changes";
+    EXPECT_EQ(inProcess({L"set", L"QRXCLI1:", L"--retry-minutes", L"10081"}).status, 2) << "more than a week";
     // The word after an option is its value, help words too; the first and
     // the last TCP port are port numbers.
     for (const wchar_t* lpdPort : {L"1", L"65535"})
@@ -388,7 +391,9 @@ TEST_F(QrxportTransfer, ExportsEveryPortAndImportsThemBackWhole) {
                          L"Springfield",
                          L"--attributes",
                          L"copies=2 \"quoted\" back\\slash",
-                         L"--prompt"})
+                         L"--prompt",
+                         L"--retry-minutes",
+                         L"5"})
                   .status,
               0);
     ASSERT_EQ(inProcess({L"add", L"QRX Front Desk:", L"--host", L"printhost", L"--queue", L"PRT2"}).status, 0);
@@ -403,7 +408,8 @@ TEST_F(QrxportTransfer, ExportsEveryPortAndImportsThemBackWhole) {
         port_ +
         L",\n"
         L"    \"queue\": \"PRT1\",\n"
-        L"    \"unattended\": true\n"
+        L"    \"unattended\": true,\n"
+        L"    \"retryMinutes\": 5\n"
         L"  },\n"
         L"  \"options\": {\n"
         L"    \"name\": \"Zo\\u00eb M\\u00fcller\",\n"
@@ -674,7 +680,7 @@ TEST_F(Program, RunsEachCommandAndReportsThroughItsExitStatus) {
                   .all(),
               L"0|Port QRXCLI1: added.\n");
     EXPECT_EQ(values(L"QRXCLI1:", {L"Name"}), L"Zoë Müller|");
-    EXPECT_NE(run({L"show", L"QRXCLI1:"}).out.find(L"Name:        Zoë Müller\n"), std::wstring::npos) << "UTF-8";
+    EXPECT_NE(collapsed(run({L"show", L"QRXCLI1:"}).out).find(L"Name: Zoë Müller\n"), std::wstring::npos) << "UTF-8";
     EXPECT_EQ(run({L"test", L"QRXCLI1:"}).status, 0);
 
     const MonitorState before = monitorState();

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "PortValueRules.h"
 #include "QRXOptionsDialog.h"
 
 #include <algorithm>
@@ -75,6 +76,8 @@ const wchar_t* const kChangeOptionsUsage =
     L"  --queue QUEUE            the printer (queue) on the server\n"
     L"  --unattended, --no-unattended\n"
     L"                           errors go to the event log only, or are also shown\n"
+    L"  --retry-minutes N        how long a job waits for a server that cannot be\n"
+    L"                           reached (0 to 10080; 0: it fails at once; 60 unless set)\n"
     L"  --name TEXT  --department TEXT  --room TEXT  --building TEXT\n"
     L"                           the separator sheet's entries\n"
     L"  --address LINE           an address line; up to four, in order\n"
@@ -143,6 +146,14 @@ public:
             return;
         }
         changeGiven_ = changeGiven_.empty() ? L"--" + name : changeGiven_;
+        if (name == L"retry-minutes") {
+            once(name);
+            command_.changes.retryMinutes = retryMinutesOf(takeValue());
+            if (!command_.changes.retryMinutes)
+                throw UsageError(L"--retry-minutes takes a number of minutes from 0 to " +
+                                 std::to_wstring(PortSettings::kLongestRetryMinutes));
+            return;
+        }
         if (name == L"address") {
             if (command_.changes.address.size() == kAddressLines)
                 throw UsageError(L"--address is given more than four times");
@@ -203,6 +214,7 @@ void PortChanges::applyTo(PortSettings& settings) const {
     if (portNumber) settings.portNumber = *portNumber;
     if (queue) settings.printerName = *queue;
     if (unattended) settings.unattended = *unattended;
+    if (retryMinutes) settings.retryMinutes = *retryMinutes;
 }
 
 void PortChanges::applyTo(PortOptions& options) const {

@@ -19,6 +19,7 @@ struct PortChanges {
     std::optional<std::wstring> portNumber;
     std::optional<std::wstring> queue;
     std::optional<DWORD> unattended;
+    std::optional<DWORD> retryMinutes;
     std::optional<std::wstring> name;
     std::optional<std::wstring> department;
     std::optional<std::wstring> room;

@@ -16,6 +16,7 @@ PortPresence portPresence(XcvChannel& channel, const std::wstring& portName) {
 PortRecord readPort(XcvChannel& channel, const std::wstring& portName) {
     PortRecord port(portName);
     querySettings(channel, port.settings);
+    queryRetryMinutes(channel, port.settings);
     queryOptions(channel, port.options);
     return port;
 }
@@ -25,6 +26,13 @@ void addWholePort(XcvChannel& channel, const PortSettings& settings, const PortO
     channel.perform(L"AddPort", port);
     try {
         updateSettings(channel, settings);
+        // A port that keeps the default waiting time has none stored, and
+        // follows the default.
+        if (settings.retryMinutes != PortSettings::kDefaultRetryMinutes) {
+            PortChange waiting;
+            waiting.addRetryMinutes(settings, settings);
+            waiting.send(channel);
+        }
         if (options) updateOptions(channel, *options);
     } catch (const RuntimeError& failure) {
         // Nothing half-made stays behind: the new port goes again.
@@ -43,6 +51,7 @@ void replacePort(XcvChannel& channel, const PortRecord& port) {
     const PortRecord before = readPort(channel, port.settings.portName);
     PortChange change;
     change.add(before.settings, port.settings);
+    change.addRetryMinutes(before.settings, port.settings);
     change.add(before.options, port.options);
     change.send(channel);
 }

@@ -167,6 +167,7 @@ private:
                                                     {L"LPD port:", settings.portNumber},
                                                     {L"Printer:", settings.printerName},
                                                     {L"Unattended:", yesNo(settings.unattended)},
+                                                    {L"Retry minutes:", std::to_wstring(settings.retryMinutes)},
                                                     {L"Name:", options.name},
                                                     {L"Department:", options.department},
                                                     {L"Room:", options.room},
@@ -208,6 +209,13 @@ private:
             changes.applyTo(settings);
             checkSettings(settings);
             change.add(before, settings);
+        }
+        if (changes.retryMinutes) {
+            PortSettings before(command_.port);
+            queryRetryMinutes(channel, before);
+            PortSettings settings = before;
+            changes.applyTo(settings);
+            change.addRetryMinutes(before, settings);
         }
         if (changes.changesOptions()) {
             PortOptions before(command_.port);

@@ -88,11 +88,22 @@ std::wstring readAddress(const Json& value, PortOptions& options) {
     return {};
 }
 
+Json retryMinutesValue(const PortSettings& settings) { return settings.retryMinutes; }
+
+std::wstring readRetryMinutes(const Json& value, PortSettings& settings) {
+    if (!value.is_number_unsigned() || value.get<unsigned long long>() > PortSettings::kLongestRetryMinutes)
+        return L"a number of minutes from 0 to " + std::to_wstring(PortSettings::kLongestRetryMinutes) +
+               L" is expected";
+    settings.retryMinutes = static_cast<DWORD>(value.get<unsigned long long>());
+    return {};
+}
+
 const std::vector<Field<PortSettings>> kSettingsFields = {
     textField("host", &PortSettings::hostName),
     {"port", portNumberValue, readPortNumber},
     textField("queue", &PortSettings::printerName),
     flagField("unattended", &PortSettings::unattended),
+    {"retryMinutes", retryMinutesValue, readRetryMinutes},
 };
 
 const std::vector<Field<PortOptions>> kOptionsFields = {
