@@ -3,13 +3,16 @@
 # builds the x64 and the x86 deliverables and tests, and runs each build's
 # tests under Wine with CTest, in a private prefix of that build's
 # architecture inside its build tree (64-bit for x64, 32-bit for x86), with
-# an Xvfb display for anything with windows. Both suites run even when the
-# first fails; the run fails when either does.
+# an Xvfb display of its own for anything with windows. The x64 tests run
+# while the x86 build compiles (at a lower priority, so that the tests'
+# bounded waits are not starved), and the x86 tests follow it. Both suites
+# run even when one fails; the run fails when either does.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${QRX_BUILD_DIR:-$root/build}
 jobs=$(nproc)
 archs=(x64 x86)
+run_start=$SECONDS
 
 wine_arch() {
   case $1 in
@@ -19,47 +22,86 @@ wine_arch() {
 }
 
 bash "$root/tools/setup.sh"
+setup_seconds=$((SECONDS - run_start))
 
-declare -A build_seconds
-for arch in "${archs[@]}"; do
+declare -A build_seconds displays xvfb_pids
+# build_arch ARCH [COMMAND PREFIX...]: configures and builds one architecture.
+build_arch() {
+  local arch=$1 start=$SECONDS
+  shift
   echo "== building $arch =="
-  start=$SECONDS
   cmake -S "$root" -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
-    -DQRX_BUILD_TESTS=ON >/dev/null
-  cmake --build "$build/$arch" -j "$jobs"
+    -DQRX_BUILD_TESTS=ON >/dev/null || return 1
+  "$@" cmake --build "$build/$arch" -j "$jobs" || return 1
   build_seconds[$arch]=$((SECONDS - start))
-done
+}
 
 source "$root/tools/display.sh"
 cleanup() {
-  stop_display
   for arch in "${archs[@]}"; do
+    [ -n "${xvfb_pids[$arch]:-}" ] && kill "${xvfb_pids[$arch]}" 2>/dev/null || true
     "$root/tools/wine-prefix.sh" "$build/$arch/wineprefix" "$(wine_arch "$arch")" stop
   done
 }
 trap cleanup EXIT
-start_display
+
+# An Xvfb display for each suite, so that one suite's windows never take the
+# other's foreground.
+for arch in "${archs[@]}"; do
+  start_display
+  displays[$arch]=$DISPLAY
+  xvfb_pids[$arch]=$QRX_XVFB_PID
+  QRX_XVFB_PID=
+done
+
+x86_installed() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; }
+
+# Runs one suite, its output into its log; the result is read from the log.
+run_suite() {
+  local arch=$1 start=$SECONDS
+  DISPLAY=${displays[$arch]} ctest --test-dir "$build/$arch" --output-on-failure --timeout 600 \
+    >"$build/$arch/ctest.log" 2>&1 || true
+  echo "$((SECONDS - start))" >"$build/$arch/ctest.seconds"
+}
+
+build_arch x64
+echo "== x64 tests start; building x86 meanwhile =="
+run_suite x64 &
+x64_suite=$!
+x86_built=1
+build_arch x86 nice -n 19 || x86_built=0
+if [ $x86_built -eq 1 ] && x86_installed; then
+  echo "== x86 tests =="
+  run_suite x86
+fi
+wait "$x64_suite"
 
 summary=()
 failed=0
 for arch in "${archs[@]}"; do
+  log=$build/$arch/ctest.log
   echo "== $arch =="
-  if [ "$arch" = x86 ] && ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+  if [ "$arch" = x86 ] && [ $x86_built -eq 0 ]; then
+    summary+=("$arch ($(wine_arch "$arch")): FAILED: the build failed")
+    failed=1
+    continue
+  fi
+  if [ "$arch" = x86 ] && ! x86_installed; then
     summary+=("$arch ($(wine_arch "$arch")): NOT RUN: wine32:i386 is not installed (see the set-up's warning); built in ${build_seconds[$arch]} s")
     continue
   fi
-  start=$SECONDS
-  log=$build/$arch/ctest.log
-  if ctest --test-dir "$build/$arch" --output-on-failure --timeout 600 2>&1 | tee "$log"; then
-    result=passed
+  cat "$log"
+  counts=$(sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests failed out of \([0-9]*\)$/\2 tests, \1 failed/p' "$log")
+  if grep -q "^100% tests passed" "$log"; then
+    outcome=passed
   else
-    result=FAILED
+    outcome=FAILED
     failed=1
   fi
-  counts=$(sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests failed out of \([0-9]*\)$/\2 tests, \1 failed/p' "$log")
-  summary+=("$arch ($(wine_arch "$arch")): $result (${counts:-no result from ctest}; built in ${build_seconds[$arch]} s, tests ran in $((SECONDS - start)) s)")
+  summary+=("$arch ($(wine_arch "$arch")): $outcome (${counts:-no result from ctest}; built in ${build_seconds[$arch]} s, tests ran in $(cat "$build/$arch/ctest.seconds") s)")
 done
 
 echo "== summary =="
 printf '%s\n' "${summary[@]}"
+echo "set-up ${setup_seconds} s; whole run $((SECONDS - run_start)) s"
 exit $failed
