@@ -9,6 +9,10 @@ else()
   message(FATAL_ERROR "No Wine architecture for the processor ${CMAKE_SYSTEM_PROCESSOR}")
 endif()
 set(QRX_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+# The tests in this prefix share its spooler, its registry and the display's
+# foreground: they run one at a time. Tests with prefixes of their own (the
+# packages') and those without Wine run beside them (ctest -j).
+set(QRX_TEST_PREFIX_LOCK test_prefix)
 set(QRX_TEST_ENVIRONMENT
   WINEPREFIX=${QRX_WINEPREFIX}
   WINEARCH=${QRX_WINEARCH}
@@ -29,11 +33,11 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 add_test(NAME prefix.create
   COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix.sh ${QRX_WINEPREFIX} ${QRX_WINEARCH})
 set_tests_properties(prefix.create PROPERTIES FIXTURES_SETUP wineprefix
-  ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 300)
+  ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 300 RESOURCE_LOCK ${QRX_TEST_PREFIX_LOCK})
 add_test(NAME prefix.stop
   COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix.sh ${QRX_WINEPREFIX} ${QRX_WINEARCH} stop)
 set_tests_properties(prefix.stop PROPERTIES FIXTURES_CLEANUP wineprefix
-  ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 60)
+  ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 60 RESOURCE_LOCK ${QRX_TEST_PREFIX_LOCK})
 
 # Windows path of a Linux folder, as Wine's Z: drive shows it.
 function(qrx_wine_path out linux_path)
@@ -46,7 +50,7 @@ add_test(NAME prefix.install
   COMMAND qrx-install install ${QRX_DELIVERABLES_WINE_DIR})
 set_tests_properties(prefix.install PROPERTIES
   FIXTURES_SETUP installed FIXTURES_REQUIRED wineprefix
-  ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 120)
+  ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 120 RESOURCE_LOCK ${QRX_TEST_PREFIX_LOCK})
 
 # qrx_add_test(<name> SOURCES ... [LIBRARIES ...] [INSTALLED] [ENVIRONMENT VAR=value ...])
 # Builds a GoogleTest program and registers it with CTest. INSTALLED tests
@@ -71,7 +75,8 @@ function(qrx_add_test name)
   set_tests_properties(${name} PROPERTIES
     FIXTURES_REQUIRED "${fixtures}"
     ENVIRONMENT "${environment}"
-    TIMEOUT 300)
+    TIMEOUT 300
+    RESOURCE_LOCK ${QRX_TEST_PREFIX_LOCK})
 endfunction()
 
 add_test(NAME deliverables.imports

@@ -59,7 +59,7 @@ x86_installed() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q
 # Runs one suite, its output into its log; the result is read from the log.
 run_suite() {
   local arch=$1 start=$SECONDS
-  DISPLAY=${displays[$arch]} ctest --test-dir "$build/$arch" --output-on-failure --timeout 600 \
+  DISPLAY=${displays[$arch]} ctest --test-dir "$build/$arch" -j 2 --output-on-failure --timeout 600 \
     >"$build/$arch/ctest.log" 2>&1 || true
   echo "$((SECONDS - start))" >"$build/$arch/ctest.seconds"
 }
