@@ -149,7 +149,7 @@ bool Port::startOnServer(PortConfiguration port, const ControlFile& controlFile)
             if (wait.waited()) {
                 jobPrintedAfterWaiting(wait.secondsWaited(), connection_->jobPlace())
                     .reportEvent(EVENT_SERVER_SYSTEM_ERROR);
-                if (job_) job_->setStatus(0, L"");
+                showStatus(0, L"");
             }
             return true;
         } catch (const ConnectionError& error) {
@@ -157,12 +157,10 @@ bool Port::startOnServer(PortConfiguration port, const ControlFile& controlFile)
             if (!wait.allowed()) throw;
             if (wait.timeOver()) throw jobWaitOver(wait.minutes(), error);
             if (!wait.waited()) jobWaiting(wait.minutes(), error).reportEvent(EVENT_SERVER_SYSTEM_ERROR);
-            showWaiting(port.settings, error);
+            showStatus(JOB_STATUS_OFFLINE, jobWaitingStatus(port.settings.hostName, port.settings.portNumber, error));
             if (!pauseWhileQueued(wait, error)) return false;
             // An administrator may correct the port while its job waits.
-            const bool unattended = port.settings.unattended;
             port = PortStore(monitor_).loadPort(portName_);
-            port.settings.unattended = unattended;
         }
     }
 }
@@ -184,12 +182,12 @@ bool Port::pauseWhileQueued(ServerWait& wait, const RuntimeError& error) {
     }
 }
 
-void Port::showWaiting(const PortSettings& settings, const RuntimeError& error) {
+void Port::showStatus(DWORD status, const std::wstring& text) {
     if (!job_) return;
     try {
-        job_->setStatus(JOB_STATUS_OFFLINE, jobWaitingStatus(settings.hostName, settings.portNumber, error));
+        job_->setStatus(status, text);
     } catch (const RuntimeError&) {
-        // The queue then shows no reason; the job waits all the same.
+        // The queue then shows no reason; the job goes on all the same.
     }
 }
 

@@ -61,7 +61,8 @@ private:
     // Between two tries: false when the wait was stopped; raises the
     // connection's error when the job is gone from the queue.
     bool pauseWhileQueued(ServerWait& wait, const RuntimeError& error);
-    void showWaiting(const PortSettings& settings, const RuntimeError& error);
+    // The job's status in the queue while it waits; a failure to show it is no failure of the job.
+    void showStatus(DWORD status, const std::wstring& text);
     // After a broken connection in the job's data: true when the spooler
     // sends the job again.
     bool restartJob(const RuntimeError& error);
