@@ -200,6 +200,9 @@ TEST_F(PortDialogs, AnAdministratorAddsAndConfiguresAPortThenDeletesIt) {
             driver.clickWithoutWaiting(options, IDOK);
             driver.waitUntilClosed(options);
             driver.waitUntil([&] { return IsWindowEnabled(configure) != FALSE; }, "the configure dialog enabled");
+            // The configure dialog is enabled as soon as the options dialog
+            // ends, before the options are written; the prompt flag is written last.
+            driver.waitUntil([&] { return added.flag(L"Show") == 1u; }, "the options stored");
             EXPECT_EQ(added.text(L"Name"), L"Ann O'Hara") << "options are stored at once";
             EXPECT_EQ(added.text(L"Addr"), L"1 Main Street\n\n\n");
             EXPECT_EQ(added.text(L"Attr"), L"copies=2");
