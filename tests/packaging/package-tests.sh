@@ -261,8 +261,11 @@ lifecycle() {
   check "the fresh prefix knows no such monitor" not monitor_listed
   run_msiexec /i "$package" "$work/install.log"
   check "msiexec /i /qn succeeds (exit $status)" test "$status" -eq 0 || show_log "$work/install.log"
-  check "it started the Print Spooler service, stopped in a fresh prefix" \
-    has_text "started the Print Spooler service" <"$work/install.log" || show_log "$work/install.log"
+  # Wine's spoolsv ends on its own right after it starts, and the prefix's
+  # first programs may start it: the action finds it stopped (and starts it)
+  # or running, by timing. Either way it asked Wine's service manager.
+  spooler_made_sure() { tr -d '\r' <"$work/install.log" | grep -qE "started the Print Spooler service|the Print Spooler service runs"; }
+  check "it made sure the Print Spooler service runs" spooler_made_sure || show_log "$work/install.log"
   check "the shipped files are in the system directory" files_installed
   check "INSTALLDIR is the installation directory with a backslash" \
     has_line "    INSTALLDIR    REG_SZ    ${installdir//\\/\\\\}" < <(reg_query "$vendor_key" /v INSTALLDIR)
