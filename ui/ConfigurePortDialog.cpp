@@ -97,7 +97,10 @@ void ConfigurePortDialog::fillPrinterList() {
     WaitCursor wait;
     try {
         emptyPrinterList();
-        printers_.fetch(settings_, channel_);
+        // A failure's box lets the dialog run meanwhile, and a click on Get
+        // Printer List made just as it closes fills the list anew underneath:
+        // after a failure the list is left as it stands.
+        if (!printers_.fetch(settings_, channel_)) return;
         const auto& printers = printers_.printers();
         RedrawSuspended quiet(list());
         ListView_SetItemCountEx(list(), static_cast<int>(printers.size()), LVSICF_NOINVALIDATEALL);

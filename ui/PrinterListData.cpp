@@ -46,11 +46,13 @@ void PrinterListData::query(const std::wstring& hostName, const std::wstring& po
     assign(text.substr(0, text.find(L'\0')));
 }
 
-void PrinterListData::fetch(const PortSettings& settings, XcvChannel& channel) {
+bool PrinterListData::fetch(const PortSettings& settings, XcvChannel& channel) {
     try {
         query(settings.hostName, settings.portNumber, channel);
+        return true;
     } catch (const RuntimeError& error) {
         error.reportEvent(EVENT_UI_SYSTEM_ERROR);
         error.showMessage();
+        return false;
     }
 }

@@ -20,8 +20,9 @@ public:
     virtual ~PrinterListData() = default;
 
     // Refills the list from the server of the record's host and port. A
-    // failure is shown and logged here; the list then keeps what arrived.
-    void fetch(const PortSettings& settings, XcvChannel& channel);
+    // failure is shown and logged here, and answers false; the list then
+    // keeps what arrived.
+    bool fetch(const PortSettings& settings, XcvChannel& channel);
     // The same for a host and port, a failure raised: the system's text of
     // the status (the string table is not consulted for this command) and the
     // host and port asked, code 0.

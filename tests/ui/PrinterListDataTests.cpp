@@ -74,7 +74,7 @@ TEST(PrinterListData, FetchesOverTheChannelAndReportsAFailure) {
         settings.portNumber = L"5515";
         PrinterListData list;
         list.assign(L"stale\n\n\n");
-        list.fetch(settings, channel);
+        EXPECT_EQ(list.fetch(settings, channel), c.printers > 0) << c.what;
         EXPECT_EQ(list.printers().size(), c.printers) << c.what;
         EXPECT_EQ(spooler.trace.at(1), L"GetPrinterList printhost\\5515") << c.what;
         const bool failed = c.printers == 0;
