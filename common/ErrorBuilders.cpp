@@ -50,6 +50,11 @@ RuntimeError sessionNotice(UINT id, const std::wstring& portName, DWORD session)
                         ERROR_SUCCESS);
 }
 
+// A headline over the error it speaks of, which keeps its code.
+RuntimeError over(const std::wstring& headline, const RuntimeError& cause) {
+    return RuntimeError(headline + L'\n' + cause.message(), cause.code());
+}
+
 }  // namespace
 
 void throwCallFailed(const std::wstring& call, DWORD code) {
@@ -96,8 +101,7 @@ void throwServerRefusal(const std::wstring& text, DWORD code, UINT step, const s
 }
 
 RuntimeError jobWaiting(DWORD minutes, const RuntimeError& cause) {
-    return RuntimeError(fillTemplate(loadResourceString(IDS_JOB_WAITING), decimal(minutes)) + L'\n' + cause.message(),
-                        cause.code());
+    return over(fillTemplate(loadResourceString(IDS_JOB_WAITING), decimal(minutes)), cause);
 }
 
 std::wstring jobWaitingStatus(const std::wstring& host, const std::wstring& port, const RuntimeError& cause) {
@@ -113,15 +117,12 @@ RuntimeError jobPrintedAfterWaiting(ULONGLONG seconds, const std::wstring& place
 }
 
 RuntimeError jobWaitOver(DWORD minutes, const RuntimeError& last) {
-    return RuntimeError(fillTemplate(loadResourceString(IDS_JOB_WAIT_OVER), decimal(minutes)) + L'\n' + last.message(),
-                        last.code());
+    return over(fillTemplate(loadResourceString(IDS_JOB_WAIT_OVER), decimal(minutes)), last);
 }
 
 RuntimeError jobRestarted(unsigned restart, unsigned restarts, const RuntimeError& cause) {
-    return RuntimeError(fillTemplate(loadResourceString(IDS_JOB_RESTARTED), std::to_wstring(restart),
-                                     std::to_wstring(restarts)) +
-                            L'\n' + cause.message(),
-                        cause.code());
+    return over(fillTemplate(loadResourceString(IDS_JOB_RESTARTED), std::to_wstring(restart), std::to_wstring(restarts)),
+                cause);
 }
 
 RuntimeError ignoredPromptAnswer(const std::wstring& portName) {
