@@ -7,6 +7,7 @@
 #include "JobEntry.h"
 #include "LoopbackPeer.h"
 #include "MonitorEntry.h"
+#include "OwnedHandle.h"
 #include "PrinterSetup.h"
 #include "PromptLauncher.h"
 #include "Recorders.h"
@@ -107,9 +108,14 @@ TEST(PrintPath, AJobWaitsForItsServerAndPrintsOnceWhenItStarts) {
     WinePrinter printer(L"QRX Waiting Printer", port.name());
     ASSERT_NE(printer.handle(), nullptr) << GetLastError();
 
+    // Wine's spooler hands the job to the port inside EndDocPrinter, whose
+    // first try finds no server; the server starts two seconds later, well
+    // before the second try, which comes after the first pause of 5 s.
     std::unique_ptr<refserver::ReferenceServer> server;
+    OwnedHandle handingOver(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::thread starter([&] {
-        Sleep(10000);
+        WaitForSingleObject(handingOver.get(), 60000);
+        Sleep(2000);
         refserver::ServerOptions options;
         options.port = static_cast<unsigned short>(std::stoul(serverPort));
         server = std::make_unique<refserver::ReferenceServer>(options);
@@ -119,7 +125,10 @@ TEST(PrintPath, AJobWaitsForItsServerAndPrintsOnceWhenItStarts) {
     DWORD written = 0;
     const bool started = StartDocPrinterW(printer.handle(), 1, reinterpret_cast<LPBYTE>(&doc)) != 0;
     EXPECT_TRUE(started && WritePrinter(printer.handle(), const_cast<char*>(data.data()), DWORD(data.size()), &written));
+    SetEvent(handingOver.get());
+    const ULONGLONG handedOver = GetTickCount64();
     EXPECT_TRUE(EndDocPrinter(printer.handle())) << "handed to the port, which waited for the server";
+    EXPECT_GE(GetTickCount64() - handedOver, 4500u) << "printed on the second try, after the first pause";
     starter.join();
     ASSERT_TRUE(server && server->waitForJobs(1, std::chrono::seconds(20)));
     refserver::Fnv1a64 checksum;
