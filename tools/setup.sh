@@ -67,9 +67,9 @@ newest_on_both() {
 # library, a security update) stays, and the package is then not installed,
 # since a test suite is no reason to make the machine older.
 install_at_versions_both_architectures_list() {
-  local package=$1 dep amd64_version version member source auto
+  local package=$1 dep amd64_version version member source
   local -A pins=()
-  local changes=() blocked=() args=()
+  local changes=() blocked=() args=() auto=()
   echo "setup: apt cannot install $package as the indexes stand; matching its libraries' versions on amd64 and i386"
   for dep in $(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks \
                  --no-replaces --no-enhances "$package" | sed -n 's/^\([^ <][^ ]*\):i386$/\1/p' | sort -u); do
@@ -112,9 +112,9 @@ install_at_versions_both_architectures_list() {
   for member in "${!pins[@]}"; do args+=("${member%:all}=${pins[$member]}"); done
   # Named packages become manually installed: the pinned ones that were
   # installed automatically, and the new i386 ones, are marked so again.
-  auto=$(apt-mark showauto "${!pins[@]}")
+  mapfile -t auto < <(apt-mark showauto "${!pins[@]}"; printf '%s\n' "${!pins[@]}" | grep ':i386$')
   $SUDO apt-get install -y -qq --no-install-recommends --allow-downgrades "$package" "${args[@]}" >/dev/null || return 1
-  $SUDO apt-mark auto $auto $(printf '%s\n' "${!pins[@]}" | grep ':i386$') >/dev/null
+  $SUDO apt-mark auto "${auto[@]}" >/dev/null
   echo "setup: $package installed, with ${#pins[@]} package(s) at versions both architectures' indexes list"
 }
 
