@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -46,34 +47,46 @@ size_t committedPrivateBytes() {
 
 // The live objects of the process's GDI handle table, which the process
 // environment block points to (GetGuiResources answers 0 under Wine, the
-// only place this count is used). Wine lays the table out alike for both
-// architectures: cells of 24 bytes, the object's address first, its type at
-// byte 14; a deleted object's cell keeps neither.
-size_t gdiTableObjects() {
+// only place this walk is used). Wine lays the table out alike for both
+// architectures: cells of 24 bytes, the object's address first, the
+// handle's upper half at byte 12 and its type at byte 14; a deleted
+// object's cell keeps neither. A cell's handle is its index with that upper
+// half. Calls visit with each live object's handle.
+template <typename Visit>
+void walkGdiTable(Visit visit) {
 #ifdef _WIN64
     constexpr size_t kTableField = 0xF8;
 #else
     constexpr size_t kTableField = 0x94;
 #endif
     constexpr size_t kCellBytes = 24;
+    constexpr size_t kUpperHalfByte = 12;
     constexpr size_t kTypeByte = 14;
     constexpr size_t kCells = 0x10000;
     using QueryProcess = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
     auto query = reinterpret_cast<QueryProcess>(
         GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess"));
     PROCESS_BASIC_INFORMATION basic{};
-    if (!query || query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return 0;
+    if (!query || query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return;
     const BYTE* table = nullptr;
     std::memcpy(&table, reinterpret_cast<const BYTE*>(basic.PebBaseAddress) + kTableField, sizeof table);
-    if (!table) return 0;
-    size_t live = 0;
+    if (!table) return;
     for (size_t cell = 0; cell < kCells; ++cell) {
         const BYTE* entry = table + cell * kCellBytes;
         uint64_t object = 0;
         std::memcpy(&object, entry, sizeof object);
-        if (object && entry[kTypeByte]) ++live;
+        if (!object || !entry[kTypeByte]) continue;
+        uint16_t upperHalf = 0;
+        std::memcpy(&upperHalf, entry + kUpperHalfByte, sizeof upperHalf);
+        visit(reinterpret_cast<HGDIOBJ>(static_cast<uintptr_t>(cell | static_cast<uint32_t>(upperHalf) << 16)));
     }
-    return live;
+}
+
+// The walked objects by their type, GetObjectType's numbers.
+std::map<unsigned long, size_t> gdiTableObjectsByType() {
+    std::map<unsigned long, size_t> byType;
+    walkGdiTable([&](HGDIOBJ object) { ++byType[GetObjectType(object)]; });
+    return byType;
 }
 
 BOOL CALLBACK countWindow(HWND window, LPARAM count);
@@ -121,7 +134,12 @@ ResourceCounts takeCounts() {
     counts.workingSet = memory.WorkingSetSize;
     const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     const DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-    counts.gdiObjects = gdi ? gdi : gdiTableObjects();
+    if (gdi) {
+        counts.gdiObjects = gdi;
+    } else {
+        counts.gdiObjectsByType = gdiTableObjectsByType();
+        for (const auto& [type, objects] : counts.gdiObjectsByType) counts.gdiObjects += objects;
+    }
     counts.userObjects = user ? user : processWindows();
     return counts;
 }
@@ -151,6 +169,12 @@ std::vector<std::string> blindCounts() {
     if (during.handles < before.handles + kHandles) blind.push_back("handles");
     if (during.privateBytes < before.privateBytes + kBytes) blind.push_back("private bytes");
     if (during.gdiObjects < before.gdiObjects + kObjects) blind.push_back("GDI objects");
+    const auto brushesIn = [](const ResourceCounts& counts) {
+        const auto found = counts.gdiObjectsByType.find(OBJ_BRUSH);
+        return found == counts.gdiObjectsByType.end() ? 0 : found->second;
+    };
+    if (!during.gdiObjectsByType.empty() && brushesIn(during) < brushesIn(before) + kObjects)
+        blind.push_back("GDI objects by type");
     if (during.userObjects < before.userObjects + kObjects) blind.push_back("USER objects");
     return blind;
 }

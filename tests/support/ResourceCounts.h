@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,10 @@ struct ResourceCounts {
     size_t privateBytes = 0;
     size_t workingSet = 0;
     size_t gdiObjects = 0;
+    // The same objects by type (GetObjectType's OBJ_BITMAP, OBJ_REGION, ...)
+    // where they are counted by walking the process's GDI table (under
+    // Wine); empty where the system counts them itself.
+    std::map<unsigned long, size_t> gdiObjectsByType;
     size_t userObjects = 0;
 };
 

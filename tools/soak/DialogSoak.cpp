@@ -204,18 +204,25 @@ bool showPlainDialog(DialogAnswerer* boxCloser) {
 
 // Wine's window system keeps up to 64 cached window DCs (a DC, a region and
 // a bitmap each) and makes another only when every one is in use at once,
-// which depends on how the threads' painting happens to overlap. Taking
-// more than that at once before the first count fills the cache to its
-// limit, so that what grows later is not the cache.
-void fillWindowDCCache() {
+// which depends on how the threads' painting happens to overlap. Under Wine
+// 10 a cached DC also holds the drawing surface of the last window it served
+// (a bitmap and a region, 512x640 for the configure dialog, 256x128 for a
+// box) until it serves another, long after that window is destroyed; how
+// many such surfaces the cache holds at a given moment depends on the same
+// overlap. Taking more DCs than cached at once, on a window of our own that
+// is destroyed after, fills the cache to its limit and lets go of every such
+// surface: a count taken right after reads neither how far the cache grew
+// nor which windows it served last.
+ResourceCounts countWithWindowDCsReleased() {
     constexpr int kMoreThanCached = 80;
-    HWND window = CreateWindowW(L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    if (!window) return;
-    std::vector<HDC> taken;
-    for (int i = 0; i < kMoreThanCached; ++i)
-        if (HDC dc = GetDCEx(window, nullptr, DCX_CACHE)) taken.push_back(dc);
-    for (HDC dc : taken) ReleaseDC(window, dc);
-    DestroyWindow(window);
+    if (HWND window = CreateWindowW(L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr)) {
+        std::vector<HDC> taken;
+        for (int i = 0; i < kMoreThanCached; ++i)
+            if (HDC dc = GetDCEx(window, nullptr, DCX_CACHE)) taken.push_back(dc);
+        for (HDC dc : taken) ReleaseDC(window, dc);
+        DestroyWindow(window);
+    }
+    return takeCounts();
 }
 
 }  // namespace
@@ -235,10 +242,9 @@ DialogSoakResult runDialogSoak(size_t runs) {
         result.scriptFailures = runs;
         return result;
     }
-    fillWindowDCCache();
     DialogAnswerer answerer(GetCurrentThreadId());
     for (size_t run = 0; run < kWarmUpRuns + runs; ++run) {
-        if (run == kWarmUpRuns) result.start = takeCounts();
+        if (run == kWarmUpRuns) result.start = countWithWindowDCsReleased();
         const bool refused = run % 10 == 9;
         port.pointAt(refused ? refusingPort : server.port());
         answerer.expect(refused ? DialogAnswerer::Expected::DialogAfterRefusal : DialogAnswerer::Expected::Dialog);
@@ -249,14 +255,14 @@ DialogSoakResult runDialogSoak(size_t runs) {
         if (refused) ++result.refusedFetches;
         if (!asDue) ++result.scriptFailures;
     }
-    result.end = takeCounts();
+    result.end = countWithWindowDCsReleased();
     // The template's list view needs the common controls in this process too.
     registerDialogControls();
     for (size_t run = 0; run < kWarmUpRuns + runs; ++run) {
-        if (run == kWarmUpRuns) result.plainStart = takeCounts();
+        if (run == kWarmUpRuns) result.plainStart = countWithWindowDCsReleased();
         const bool withBox = run % 10 == 9;
         if (!showPlainDialog(withBox ? &answerer : nullptr) && run >= kWarmUpRuns) ++result.scriptFailures;
     }
-    result.plainEnd = takeCounts();
+    result.plainEnd = countWithWindowDCsReleased();
     return result;
 }

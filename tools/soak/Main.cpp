@@ -16,6 +16,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
+#include <map>
 #include <string>
 
 namespace {
@@ -36,6 +38,26 @@ void printCounts(const char* label, const ResourceCounts& counts) {
     std::printf("  %-12s handles %6zu  private %9zu KiB  working set %9zu KiB  GDI %5zu  USER %5zu\n", label,
                 counts.handles, counts.privateBytes / 1024, counts.workingSet / 1024, counts.gdiObjects,
                 counts.userObjects);
+}
+
+// What each type of GDI object grew by between two counts, where they were
+// counted by type: the place to look when the growth beyond the control's is
+// not zero.
+void printGdiGrowthByType(const char* label, const ResourceCounts& first, const ResourceCounts& last) {
+    static const char* const kNames[] = {"", "pens", "brushes", "DCs", "metafile DCs", "palettes", "fonts",
+                                         "bitmaps", "regions", "metafiles", "memory DCs", "extended pens",
+                                         "enhanced metafile DCs", "enhanced metafiles"};
+    if (last.gdiObjectsByType.empty()) return;
+    std::map<unsigned long, long long> growth;
+    for (const auto& [type, objects] : last.gdiObjectsByType) growth[type] += static_cast<long long>(objects);
+    for (const auto& [type, objects] : first.gdiObjectsByType) growth[type] -= static_cast<long long>(objects);
+    std::printf("  %-40s", label);
+    for (const auto& [type, grew] : growth) {
+        if (!grew) continue;
+        if (type > 0 && type < std::size(kNames)) std::printf(" %s %+lld", kNames[type], grew);
+        else std::printf(" type %lu %+lld", type, grew);
+    }
+    std::printf("\n");
 }
 
 bool countsSee() {
@@ -90,6 +112,8 @@ int soakDialogs(size_t runs) {
     const long long plainGdi = grown(result.plainStart.gdiObjects, result.plainEnd.gdiObjects);
     const long long plainUser = grown(result.plainStart.userObjects, result.plainEnd.userObjects);
     std::printf("  %-40s %12lld\n", "GDI objects the window system kept", plainGdi);
+    printGdiGrowthByType("GDI growth by type, configure dialog", result.start, result.end);
+    printGdiGrowthByType("GDI growth by type, plain windows", result.plainStart, result.plainEnd);
     bool met = true;
     met &= target("handle growth", grown(result.start.handles, result.end.handles), kHandleGrowth);
     met &= target("GDI objects growth beyond the plain windows'",
