@@ -56,30 +56,37 @@ done
 
 x86_installed() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; }
 
-# Runs one suite, its output into its log; the result is read from the log.
+# run_suite ARCH PART [CTEST OPTIONS...]: runs a part of one suite, its output
+# into its log; the result is read from the log.
 run_suite() {
-  local arch=$1 start=$SECONDS
-  DISPLAY=${displays[$arch]} ctest --test-dir "$build/$arch" -j 2 --output-on-failure --timeout 600 \
-    >"$build/$arch/ctest.log" 2>&1 || true
-  echo "$((SECONDS - start))" >"$build/$arch/ctest.seconds"
+  local arch=$1 part=$2 start=$SECONDS
+  shift 2
+  DISPLAY=${displays[$arch]} ctest --test-dir "$build/$arch" -j 2 --output-on-failure --timeout 600 "$@" \
+    >"$build/$arch/ctest-$part.log" 2>&1 || true
+  echo "$((SECONDS - start))" >"$build/$arch/ctest-$part.seconds"
 }
+# The signature test makes a build of its own: the x64 one waits until the x86
+# build is done, and then fills the time the x86 tests spend waiting.
+signatures='^package\.signatures$'
 
+rm -f "$build"/*/ctest-*.log "$build"/*/ctest-*.seconds
 build_arch x64
 echo "== x64 tests start; building x86 meanwhile =="
-run_suite x64 &
+run_suite x64 main -E "$signatures" &
 x64_suite=$!
 x86_built=1
 build_arch x86 nice -n 19 || x86_built=0
+run_suite x64 signatures -R "$signatures" &
+x64_signatures=$!
 if [ $x86_built -eq 1 ] && x86_installed; then
   echo "== x86 tests =="
-  run_suite x86
+  run_suite x86 main
 fi
-wait "$x64_suite"
+wait "$x64_suite" "$x64_signatures"
 
 summary=()
 failed=0
 for arch in "${archs[@]}"; do
-  log=$build/$arch/ctest.log
   echo "== $arch =="
   if [ "$arch" = x86 ] && [ $x86_built -eq 0 ]; then
     summary+=("$arch ($(wine_arch "$arch")): FAILED: the build failed")
@@ -90,15 +97,24 @@ for arch in "${archs[@]}"; do
     summary+=("$arch ($(wine_arch "$arch")): NOT RUN: wine32:i386 is not installed (see the set-up's warning); built in ${build_seconds[$arch]} s")
     continue
   fi
-  cat "$log"
-  counts=$(sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests failed out of \([0-9]*\)$/\2 tests, \1 failed/p' "$log")
-  if grep -q "^100% tests passed" "$log"; then
-    outcome=passed
-  else
+  tests=0 failures=0 seconds=0 outcome=passed
+  for log in "$build/$arch"/ctest-*.log; do
+    cat "$log"
+    result=$(sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests failed out of \([0-9]*\)$/\1 \2/p' "$log")
+    if [ -z "$result" ]; then
+      outcome="FAILED: no result from ctest in $(basename "$log")"
+      failed=1
+      continue
+    fi
+    read -r part_failures part_tests <<<"$result"
+    tests=$((tests + part_tests)) failures=$((failures + part_failures))
+    seconds=$((seconds + $(cat "${log%.log}.seconds")))
+  done
+  if [ "$failures" -gt 0 ]; then
     outcome=FAILED
     failed=1
   fi
-  summary+=("$arch ($(wine_arch "$arch")): $outcome (${counts:-no result from ctest}; built in ${build_seconds[$arch]} s, tests ran in $(cat "$build/$arch/ctest.seconds") s)")
+  summary+=("$arch ($(wine_arch "$arch")): $outcome ($tests tests, $failures failed; built in ${build_seconds[$arch]} s, tests ran for $seconds s in all)")
 done
 
 echo "== summary =="
