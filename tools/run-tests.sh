@@ -5,7 +5,8 @@
 # architecture inside its build tree (64-bit for x64, 32-bit for x86), with
 # an Xvfb display of its own for anything with windows. The x64 tests run
 # while the x86 build compiles (at a lower priority, so that the tests'
-# bounded waits are not starved), and the x86 tests follow it. Both suites
+# bounded waits are not starved), and the x86 tests follow it, with the x64
+# signature test beside them. Both suites
 # run even when one fails; the run fails when either does.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
