@@ -75,8 +75,16 @@ build_arch x64
 echo "== x64 tests start; building x86 meanwhile =="
 run_suite x64 main -E "$signatures" &
 x64_suite=$!
+# The x86 prefix is made while the x86 build compiles, so that its suite
+# does not begin with Wine's first start.
+x86_prefix=
+if x86_installed; then
+  DISPLAY=${displays[x86]} nice -n 19 "$root/tools/wine-prefix.sh" "$build/x86/wineprefix" win32 >/dev/null 2>&1 &
+  x86_prefix=$!
+fi
 x86_built=1
 build_arch x86 nice -n 19 || x86_built=0
+[ -z "$x86_prefix" ] || wait "$x86_prefix" || true
 run_suite x64 signatures -R "$signatures" &
 x64_signatures=$!
 if [ $x86_built -eq 1 ] && x86_installed; then
