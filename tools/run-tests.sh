@@ -31,7 +31,11 @@ build_arch() {
   local arch=$1 start=$SECONDS
   shift
   echo "== building $arch =="
-  cmake -S "$root" -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
+  # A new tree is made for Ninja, which schedules the compiles of all targets
+  # as one graph; a tree made before keeps the generator it was made with.
+  local generator=()
+  [ -f "$build/$arch/CMakeCache.txt" ] || generator=(-G Ninja)
+  cmake "${generator[@]}" -S "$root" -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
     -DQRX_BUILD_TESTS=ON >/dev/null || return 1
   "$@" cmake --build "$build/$arch" -j "$jobs" || return 1
   build_seconds[$arch]=$((SECONDS - start))

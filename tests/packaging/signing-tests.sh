@@ -79,7 +79,7 @@ check "the stand-in timestamp server listens" test -n "${timestamp_port:-}"
 echo "== a signed build"
 build=$work/build
 start=$SECONDS
-cmake -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQRX_BUILD_TESTS=OFF \
+cmake -G Ninja -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQRX_BUILD_TESTS=OFF \
   -DQRX_SIGN_PFX="$certificates/signing.pfx" -DQRX_SIGN_TIMESTAMP_URL="http://127.0.0.1:${timestamp_port:-1}" \
   >"$work/configure.log" 2>&1
 check "the signed build configures" test $? -eq 0
