@@ -8,23 +8,30 @@ elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
 else()
   message(FATAL_ERROR "No Wine architecture for the processor ${CMAKE_SYSTEM_PROCESSOR}")
 endif()
+# The tests in a prefix share its spooler, its registry and the display's
+# foreground: they run one at a time. Those that show no window run in a
+# second prefix, one at a time too but beside those of the first, as do the
+# tests with prefixes of their own (the packages') and those without Wine
+# (ctest -j).
 set(QRX_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-# The tests in this prefix share its spooler, its registry and the display's
-# foreground: they run one at a time. Tests with prefixes of their own (the
-# packages') and those without Wine run beside them (ctest -j).
-set(QRX_TEST_PREFIX_LOCK test_prefix)
+set(QRX_WINDOWLESS_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix-windowless)
 # The test programs' own code is compiled without optimisation (the
 # deliverables they link are built as shipped): optimising takes most of a
 # test file's compile time. The test support libraries and their precompiled
 # headers are compiled the same way.
 set(QRX_TEST_OPTIMIZATION -O0)
-set(QRX_TEST_ENVIRONMENT
-  WINEPREFIX=${QRX_WINEPREFIX}
-  WINEARCH=${QRX_WINEARCH}
-  WINEDEBUG=-all
-  WINEDLLOVERRIDES=mscoree,mshtml=
-  LANG=C
-  LC_ALL=C)
+# qrx_test_environment(<out> <prefix folder>): the environment of a test in that prefix.
+function(qrx_test_environment out prefix)
+  set(${out}
+    WINEPREFIX=${prefix}
+    WINEARCH=${QRX_WINEARCH}
+    WINEDEBUG=-all
+    WINEDLLOVERRIDES=mscoree,mshtml=
+    LANG=C
+    LC_ALL=C
+    PARENT_SCOPE)
+endfunction()
+qrx_test_environment(QRX_TEST_ENVIRONMENT ${QRX_WINEPREFIX})
 
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -39,17 +46,6 @@ target_compile_options(gtest PRIVATE -O1)
 # The test support's precompiled headers need GoogleTest built first.
 set_target_properties(gtest PROPERTIES DISABLE_PRECOMPILE_HEADERS ON)
 
-# The prefix is made once and reused; the install step copies the freshly
-# built deliverables into it and registers the monitor with the spooler.
-add_test(NAME prefix.create
-  COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix.sh ${QRX_WINEPREFIX} ${QRX_WINEARCH})
-set_tests_properties(prefix.create PROPERTIES FIXTURES_SETUP wineprefix
-  ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 300 RESOURCE_LOCK ${QRX_TEST_PREFIX_LOCK})
-add_test(NAME prefix.stop
-  COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix.sh ${QRX_WINEPREFIX} ${QRX_WINEARCH} stop)
-set_tests_properties(prefix.stop PROPERTIES FIXTURES_CLEANUP wineprefix
-  ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 60 RESOURCE_LOCK ${QRX_TEST_PREFIX_LOCK})
-
 # Windows path of a Linux folder, as Wine's Z: drive shows it.
 function(qrx_wine_path out linux_path)
   string(REPLACE "/" "\\" p "${linux_path}")
@@ -57,33 +53,72 @@ function(qrx_wine_path out linux_path)
 endfunction()
 qrx_wine_path(QRX_DELIVERABLES_WINE_DIR ${QRX_DELIVERABLES_DIR})
 
-add_test(NAME prefix.install
-  COMMAND qrx-install install ${QRX_DELIVERABLES_WINE_DIR})
-set_tests_properties(prefix.install PROPERTIES
-  FIXTURES_SETUP installed FIXTURES_REQUIRED wineprefix
-  ENVIRONMENT "${QRX_TEST_ENVIRONMENT}" TIMEOUT 120 RESOURCE_LOCK ${QRX_TEST_PREFIX_LOCK})
+# qrx_wine_prefix(<name> <folder>): the tests that make the prefix in <folder>
+# once and reuse it (<name>.create), copy the freshly built deliverables into
+# it and register the monitor with its spooler (<name>.install), and end its
+# wineserver after the last test (<name>.stop); the fixtures <name> and
+# <name>.installed, and the lock <name> that its tests hold.
+function(qrx_wine_prefix name folder)
+  qrx_test_environment(environment ${folder})
+  add_test(NAME ${name}.create COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix.sh ${folder} ${QRX_WINEARCH})
+  add_test(NAME ${name}.stop COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix.sh ${folder} ${QRX_WINEARCH} stop)
+  add_test(NAME ${name}.install COMMAND qrx-install install ${QRX_DELIVERABLES_WINE_DIR})
+  set_tests_properties(${name}.create PROPERTIES FIXTURES_SETUP ${name} TIMEOUT 300)
+  set_tests_properties(${name}.stop PROPERTIES FIXTURES_CLEANUP ${name} TIMEOUT 60)
+  set_tests_properties(${name}.install PROPERTIES FIXTURES_SETUP ${name}.installed FIXTURES_REQUIRED ${name}
+    TIMEOUT 120)
+  set_tests_properties(${name}.create ${name}.stop ${name}.install PROPERTIES
+    ENVIRONMENT "${environment}" RESOURCE_LOCK ${name})
+endfunction()
+qrx_wine_prefix(prefix ${QRX_WINEPREFIX})
+qrx_wine_prefix(windowless_prefix ${QRX_WINDOWLESS_WINEPREFIX})
 
-# qrx_add_test(<name> SOURCES ... [LIBRARIES ...] [INSTALLED] [ENVIRONMENT VAR=value ...])
-# Builds a GoogleTest program and registers it with CTest. INSTALLED tests
-# talk to Wine's spooler and need the deliverables installed in the prefix.
-# ENVIRONMENT entries are set after, and so win over, the common ones.
+# qrx_test_in_prefix(<test> [INSTALLED] [WINDOWLESS] [TIMEOUT <seconds>] [ENVIRONMENT VAR=value ...]):
+# runs a test in the first prefix, or in the second one when it shows no
+# window. INSTALLED tests talk to Wine's spooler and need the deliverables
+# installed in the prefix. ENVIRONMENT entries are set after, and so win
+# over, the common ones.
+function(qrx_test_in_prefix test)
+  cmake_parse_arguments(T "INSTALLED;WINDOWLESS" "TIMEOUT" "ENVIRONMENT" ${ARGN})
+  set(name prefix)
+  set(folder ${QRX_WINEPREFIX})
+  if(T_WINDOWLESS)
+    set(name windowless_prefix)
+    set(folder ${QRX_WINDOWLESS_WINEPREFIX})
+  endif()
+  set(fixtures ${name})
+  if(T_INSTALLED)
+    list(APPEND fixtures ${name}.installed)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  qrx_test_environment(environment ${folder})
+  list(APPEND environment ${T_ENVIRONMENT})
+  set_tests_properties(${test} PROPERTIES
+    FIXTURES_REQUIRED "${fixtures}"
+    ENVIRONMENT "${environment}"
+    TIMEOUT ${T_TIMEOUT}
+    RESOURCE_LOCK ${name})
+endfunction()
+
+# qrx_add_test(<name> SOURCES ... [LIBRARIES ...] [INSTALLED] [WINDOWLESS] [ENVIRONMENT VAR=value ...])
+# Builds a GoogleTest program and registers it with CTest, to run in a
+# prefix as qrx_test_in_prefix says.
 function(qrx_add_test name)
-  cmake_parse_arguments(T "INSTALLED" "" "SOURCES;LIBRARIES;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(T "INSTALLED;WINDOWLESS" "" "SOURCES;LIBRARIES;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE qrx_test_support ${T_LIBRARIES})
   target_compile_options(${name} PRIVATE ${QRX_TEST_OPTIMIZATION})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QRX_TESTS_DIR})
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
-  set(environment ${QRX_TEST_ENVIRONMENT} ${T_ENVIRONMENT})
-  set(fixtures wineprefix)
-  if(T_INSTALLED)
-    list(APPEND fixtures installed)
-  endif()
-  set_tests_properties(${name} PROPERTIES
-    FIXTURES_REQUIRED "${fixtures}"
-    ENVIRONMENT "${environment}"
-    TIMEOUT 300
-    RESOURCE_LOCK ${QRX_TEST_PREFIX_LOCK})
+  set(options)
+  foreach(option INSTALLED WINDOWLESS)
+    if(T_${option})
+      list(APPEND options ${option})
+    endif()
+  endforeach()
+  qrx_test_in_prefix(${name} ${options} ENVIRONMENT ${T_ENVIRONMENT})
 endfunction()
 
 add_test(NAME deliverables.imports

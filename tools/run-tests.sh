@@ -42,10 +42,16 @@ build_arch() {
 }
 
 source "$root/tools/display.sh"
+# The Wine prefixes of a build's tests: those with windows run in the first,
+# the others in the second.
+prefixes=(wineprefix wineprefix-windowless)
 cleanup() {
+  local prefix
   for arch in "${archs[@]}"; do
     [ -n "${xvfb_pids[$arch]:-}" ] && kill "${xvfb_pids[$arch]}" 2>/dev/null || true
-    "$root/tools/wine-prefix.sh" "$build/$arch/wineprefix" "$(wine_arch "$arch")" stop
+    for prefix in "${prefixes[@]}"; do
+      "$root/tools/wine-prefix.sh" "$build/$arch/$prefix" "$(wine_arch "$arch")" stop
+    done
   done
 }
 trap cleanup EXIT
@@ -66,7 +72,7 @@ x86_installed() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q
 run_suite() {
   local arch=$1 part=$2 start=$SECONDS
   shift 2
-  DISPLAY=${displays[$arch]} ctest --test-dir "$build/$arch" -j 2 --output-on-failure --timeout 600 "$@" \
+  DISPLAY=${displays[$arch]} ctest --test-dir "$build/$arch" -j 4 --output-on-failure --timeout 600 "$@" \
     >"$build/$arch/ctest-$part.log" 2>&1 || true
   echo "$((SECONDS - start))" >"$build/$arch/ctest-$part.seconds"
 }
@@ -79,11 +85,13 @@ build_arch x64
 echo "== x64 tests start; building x86 meanwhile =="
 run_suite x64 main -E "$signatures" &
 x64_suite=$!
-# The x86 prefix is made while the x86 build compiles, so that its suite
+# The x86 prefixes are made while the x86 build compiles, so that its suite
 # does not begin with Wine's first start.
 x86_prefix=
 if x86_installed; then
-  DISPLAY=${displays[x86]} nice -n 19 "$root/tools/wine-prefix.sh" "$build/x86/wineprefix" win32 >/dev/null 2>&1 &
+  for prefix in "${prefixes[@]}"; do
+    DISPLAY=${displays[x86]} nice -n 19 "$root/tools/wine-prefix.sh" "$build/x86/$prefix" win32 >/dev/null 2>&1
+  done &
   x86_prefix=$!
 fi
 x86_built=1
