@@ -16,36 +16,67 @@ if [ "${3:-}" = stop ]; then
   wineserver -k >/dev/null 2>&1 || true
   exit 0
 fi
-# A prefix made by other Wine packages is made again: a 64-bit prefix made
-# before wine32 was installed lacks its 32-bit half, and Wine then no longer
-# starts in it ("could not load kernel32.dll").
-made_by=$(dpkg-query -W -f='${Package}:${Architecture} ${Version}\n' 'libwine:*' 2>/dev/null | sort)
-if [ -f "$prefix/system.reg" ] && [ "$(cat "$prefix/.made-by" 2>/dev/null)" != "$made_by" ]; then
+# What a prefix is made with: the Wine packages and this script. A prefix
+# made with anything else is made again: a 64-bit prefix made before wine32
+# was installed lacks its 32-bit half, and Wine then no longer starts in it
+# ("could not load kernel32.dll").
+recipe="$(dpkg-query -W -f='${Package}:${Architecture} ${Version}\n' 'libwine:*' 2>/dev/null | sort)
+$(sha256sum <"${BASH_SOURCE[0]}")"
+made_with() { [ "$(cat "$1/.made-by" 2>/dev/null)" = "$recipe" ]; }
+
+# settings FOLDER: what this project changes in every prefix, done when missing.
+settings() {
+  # Xvfb has no window manager: Wine draws the windows' frames and captions
+  # itself (screenshots then show them), and does not wait for a manager to
+  # take each window it shows, which costs Wine 8 about 2 s per window.
+  local setting
+  for setting in Decorated Managed; do
+    if ! grep -q "^\"$setting\"=\"N\"" "$1/user.reg" 2>/dev/null; then
+      WINEPREFIX=$1 wine reg add 'HKCU\Software\Wine\X11 Driver' /v "$setting" /d N /f </dev/null >/dev/null 2>&1
+    fi
+  done
+  # Debian's Wine 8 does not look for its own Windows fonts (fonts-wine) in its
+  # data folder; without them captions lack Marlett's buttons and dialogs are
+  # drawn with a wider stand-in for "MS Sans Serif" that cuts labels short.
+  local wine_fonts=/usr/share/wine/fonts
+  if [ -d "$wine_fonts" ]; then
+    mkdir -p "$1/drive_c/windows/Fonts"
+    cp -u "$wine_fonts"/* "$1/drive_c/windows/Fonts/"
+  fi
+}
+
+# A new prefix is a copy of a pristine one of its architecture, made once for
+# each recipe and kept in the user's cache: Wine's first start in a new
+# prefix costs about 16 s of CPU, a copy under 3. The pristine prefix has run
+# nothing but Wine's own set-up, and its wineserver ended on its own, having
+# saved the registry. Nothing in a prefix names the folder it is in.
+templates=${XDG_CACHE_HOME:-$HOME/.cache}/qrx/wine-prefixes
+template=$templates/$arch
+make_template() {
+  rm -rf "$template" && mkdir -p "$template"
+  WINEPREFIX=$template wineboot -u </dev/null >/dev/null 2>&1
+  settings "$template"
+  WINEPREFIX=$template wineserver -w
+  echo "$recipe" >"$template/.made-by"
+}
+copy_template() {
+  mkdir -p "$templates"
+  (
+    flock 9
+    made_with "$template" || make_template
+    rm -rf "$prefix"
+    cp -a "$template" "$prefix"
+    # The name of the template's wineserver socket folder, not this prefix's.
+    rm -f "$prefix/wineserver"
+  ) 9>"$templates/$arch.lock"
+}
+
+if [ -f "$prefix/system.reg" ] && ! made_with "$prefix"; then
   wineserver -k >/dev/null 2>&1 || true
   rm -rf "$prefix"
 fi
-mkdir -p "$prefix"
+[ -f "$prefix/system.reg" ] || copy_template
 # Fails harmlessly when the server already runs.
 wineserver -p </dev/null >/dev/null 2>&1 || true
-if [ ! -f "$prefix/system.reg" ]; then
-  wineboot -u </dev/null >/dev/null 2>&1
-  echo "$made_by" >"$prefix/.made-by"
-else
-  wineboot </dev/null >/dev/null 2>&1
-fi
-# Xvfb has no window manager: Wine draws the windows' frames and captions
-# itself (screenshots then show them), and does not wait for a manager to
-# take each window it shows, which costs Wine 8 about 2 s per window.
-for setting in Decorated Managed; do
-  if ! grep -q "^\"$setting\"=\"N\"" "$prefix/user.reg" 2>/dev/null; then
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v "$setting" /d N /f </dev/null >/dev/null 2>&1
-  fi
-done
-# Debian's Wine 8 does not look for its own Windows fonts (fonts-wine) in its
-# data folder; without them captions lack Marlett's buttons and dialogs are
-# drawn with a wider stand-in for "MS Sans Serif" that cuts labels short.
-wine_fonts=/usr/share/wine/fonts
-if [ -d "$wine_fonts" ]; then
-  mkdir -p "$prefix/drive_c/windows/Fonts"
-  cp -u "$wine_fonts"/* "$prefix/drive_c/windows/Fonts/"
-fi
+wineboot </dev/null >/dev/null 2>&1
+settings "$prefix"
