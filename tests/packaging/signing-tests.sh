@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Tests of the build's signatures; the last line counts the checks.
-#   signing-tests.sh SOURCE_DIR TOOLCHAIN_FILE WORK UNSIGNED_PACKAGE SETUP_ACTIONS_DLL SHIPPED...
+#   signing-tests.sh SOURCE_DIR TOOLCHAIN_FILE UNSIGNED_BUILD WORK UNSIGNED_PACKAGE SETUP_ACTIONS_DLL SHIPPED...
 # Makes a throwaway root, a code-signing and a timestamping certificate with
 # openssl, starts a stand-in timestamp server (timestamp-server.py), builds
-# the packages in WORK/build with that certificate and server, and verifies
+# the packages in WORK/build with that certificate and server (taking the
+# objects of UNSIGNED_BUILD's identical compiles, see reuse-compiled.py), and verifies
 # every shipped PE file, the setup actions, the package and the files inside
 # it against that root with osslsigncode, each with its timestamp; a file
 # changed after signing must fail. The build
@@ -11,8 +12,8 @@
 # its package, its setup actions and its shipped files (SHIPPED as
 # FOLDER=PATH, as the package tests take them).
 set -uo pipefail
-source_dir=$1 toolchain=$2 work=$3 unsigned_package=$4 unsigned_actions=$5
-shift 5
+source_dir=$1 toolchain=$2 unsigned_build=$3 work=$4 unsigned_package=$5 unsigned_actions=$6
+shift 6
 shipped=("$@")
 
 passed=0 failed=0
@@ -80,13 +81,14 @@ echo "== a signed build"
 build=$work/build
 start=$SECONDS
 cmake -G Ninja -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQRX_BUILD_TESTS=OFF \
+  -DCMAKE_CXX_COMPILER_LAUNCHER="$source_dir/tests/packaging/reuse-compiled.py;$unsigned_build" \
   -DQRX_SIGN_PFX="$certificates/signing.pfx" -DQRX_SIGN_TIMESTAMP_URL="http://127.0.0.1:${timestamp_port:-1}" \
   >"$work/configure.log" 2>&1
 check "the signed build configures" test $? -eq 0
 # At a low priority: the tests that run beside it have bounded waits.
 QRX_SIGN_PASSWORD=$password nice -n 19 cmake --build "$build" --target qrx_package -j 2 >"$work/build.log" 2>&1
 check "the signed build builds its package" test $? -eq 0
-echo "built in $((SECONDS - start)) s"
+echo "built in $((SECONDS - start)) s, $(grep -c '^reused ' "$work/build.log") of its compiles reused"
 check "the password is stored nowhere in the build tree" not grep -rqF "$password" "$build"
 
 signed_package=$(find "$build/packages" -name '*.msi' | head -n 1)
