@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The whole test run on a fresh Debian machine: installs what is missing,
-# builds the x64 and the x86 deliverables and tests, and runs each build's
-# tests under Wine with CTest, in a private prefix of that build's
-# architecture inside its build tree (64-bit for x64, 32-bit for x86), with
+# The whole test run on a fresh Debian machine: installs what is missing
+# (what the tests need while the x64 build compiles), builds the x64 and the
+# x86 deliverables and tests, and runs each build's tests under Wine with
+# CTest, in private prefixes of that build's architecture inside its build
+# tree (64-bit for x64, 32-bit for x86), with
 # an Xvfb display of its own for anything with windows. The x64 tests run
 # while the x86 build compiles (at a lower priority, so that the tests'
 # bounded waits are not starved), and the x86 tests follow it, with the x64
@@ -22,8 +23,29 @@ wine_arch() {
   esac
 }
 
-bash "$root/tools/setup.sh"
-setup_seconds=$((SECONDS - run_start))
+# The set-up installs the build's tools first and says so; the x64 build
+# starts then, while the set-up goes on with what the tests need.
+build_tools_ready=$(mktemp -u) setup_end=$(mktemp)
+(
+  QRX_SETUP_BUILD_TOOLS_READY=$build_tools_ready bash "$root/tools/setup.sh"
+  status=$?
+  echo "$SECONDS" >"$setup_end"
+  exit $status
+) &
+setup=$!
+while [ ! -e "$build_tools_ready" ] && kill -0 "$setup" 2>/dev/null; do sleep 0.2; done
+if [ ! -e "$build_tools_ready" ]; then
+  wait "$setup" || true
+  echo "the set-up failed" >&2
+  exit 1
+fi
+rm -f "$build_tools_ready"
+# finish_setup: waits for the rest of the set-up.
+finish_setup() {
+  wait "$setup" || { echo "the set-up failed" >&2; exit 1; }
+  setup_seconds=$(($(cat "$setup_end") - run_start))
+  rm -f "$setup_end"
+}
 
 declare -A build_seconds displays xvfb_pids
 # build_arch ARCH [COMMAND PREFIX...]: configures and builds one architecture.
@@ -58,12 +80,14 @@ trap cleanup EXIT
 
 # An Xvfb display for each suite, so that one suite's windows never take the
 # other's foreground.
-for arch in "${archs[@]}"; do
-  start_display
-  displays[$arch]=$DISPLAY
-  xvfb_pids[$arch]=$QRX_XVFB_PID
-  QRX_XVFB_PID=
-done
+start_displays() {
+  for arch in "${archs[@]}"; do
+    start_display
+    displays[$arch]=$DISPLAY
+    xvfb_pids[$arch]=$QRX_XVFB_PID
+    QRX_XVFB_PID=
+  done
+}
 
 x86_installed() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; }
 
@@ -82,6 +106,8 @@ signatures='^package\.signatures$'
 
 rm -f "$build"/*/ctest-*.log "$build"/*/ctest-*.seconds
 build_arch x64
+finish_setup
+start_displays
 echo "== x64 tests start; building x86 meanwhile =="
 run_suite x64 main -E "$signatures" &
 x64_suite=$!

@@ -14,17 +14,21 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 
-packages=(
+# What the build needs, installed first; then what the tests need.
+build_packages=(
   cmake make ninja-build
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64
   googletest
-  wine wine64 fonts-wine
-  xvfb xauth x11-apps imagemagick
   fp-utils
   wixl msitools
-  osslsigncode openssl python3
   nlohmann-json3-dev
 )
+test_packages=(
+  wine wine64 fonts-wine
+  xvfb xauth x11-apps imagemagick
+  osslsigncode openssl python3
+)
+packages=("${build_packages[@]}" "${test_packages[@]}")
 # Wine's 32-bit loader, for the x86 suite only: its libraries must match the
 # 64-bit ones' versions exactly, so a mirror caught mid-sync can make it
 # uninstallable (see install_at_versions_both_architectures_list). When that
@@ -123,6 +127,12 @@ for p in "${packages[@]}" "${x86_packages[@]}"; do
   installed "$p" || missing+=("$p")
 done
 
+install_missing() {
+  local p missing=()
+  for p in "$@"; do installed "$p" || missing+=("$p"); done
+  [ ${#missing[@]} -eq 0 ] || $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   # A mirror in the middle of a sync fails an index now and then: try again a
@@ -132,11 +142,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "setup: apt-get update failed (attempt $attempt)"
     [ "$attempt" -lt 3 ] && sleep 20
   done
-  base_missing=()
-  for p in "${packages[@]}"; do installed "$p" || base_missing+=("$p"); done
-  if [ ${#base_missing[@]} -gt 0 ]; then
-    $SUDO apt-get install -y -qq --no-install-recommends "${base_missing[@]}" >/dev/null
-  fi
+  install_missing "${build_packages[@]}"
+fi
+# A caller that builds while the rest is installed learns that it may start.
+[ -z "${QRX_SETUP_BUILD_TOOLS_READY:-}" ] || touch "$QRX_SETUP_BUILD_TOOLS_READY"
+if [ ${#missing[@]} -gt 0 ]; then
+  install_missing "${test_packages[@]}"
   for p in "${x86_packages[@]}"; do
     installed "$p" || $SUDO apt-get install -y -qq --no-install-recommends "$p" >/dev/null ||
       install_at_versions_both_architectures_list "$p" ||
