@@ -26,9 +26,11 @@ show_log() { tr -d '\r' <"$1" | grep -v '^Property(' | tail -n 80 | sed 's/^/  |
 
 winpath() { echo "Z:${1//\//\\}"; }
 # A line equal to the pattern (an extended regular expression) is in the input.
-has_line() { tr -d '\r' | grep -qxE -- "$1"; }
+# The greps in pipelines read to the end, not stopping at the first match (-q):
+# with pipefail, a writer still writing then fails the pipeline on SIGPIPE.
+has_line() { tr -d '\r' | grep -xE -- "$1" >/dev/null; }
 # The input holds the text.
-has_text() { tr -d '\r' | grep -qF -- "$1"; }
+has_text() { tr -d '\r' | grep -F -- "$1" >/dev/null; }
 not() { ! "$@"; }
 
 # package_property PACKAGE NAME: the value of a row of the package's Property table.
@@ -234,8 +236,8 @@ lifecycle() {
   for entry in "${shipped[@]}"; do [ "$(basename "${entry#*=}")" = qrxport.exe ] && qrxport_exe=${entry#*=}; done
   qrxport() { timeout 120 wine "$qrxport_exe" "$@" </dev/null 2>&1 | tr -d '\r'; }
   qrxport_succeeds() { timeout 120 wine "$qrxport_exe" "$@" </dev/null >/dev/null 2>&1; }
-  monitor_listed() { tool qrx-list-ports | grep -qE "^  Prentova Port Monitor +QRXServerDll\.dll$"; }
-  port_listed() { tool qrx-list-ports | grep -qE "^  QRXPKG1: +Prentova Port Monitor "; }
+  monitor_listed() { tool qrx-list-ports | has_line "  Prentova Port Monitor +QRXServerDll\.dll"; }
+  port_listed() { tool qrx-list-ports | has_line "  QRXPKG1: +Prentova Port Monitor .*"; }
   setting_is() { qrxport show 'QRXPKG1:' | has_line "$1: +$2"; }
   files_installed() {
     local entry
@@ -264,7 +266,7 @@ lifecycle() {
   # Wine's spoolsv ends on its own right after it starts, and the prefix's
   # first programs may start it: the action finds it stopped (and starts it)
   # or running, by timing. Either way it asked Wine's service manager.
-  spooler_made_sure() { tr -d '\r' <"$work/install.log" | grep -qE "started the Print Spooler service|the Print Spooler service runs"; }
+  spooler_made_sure() { has_line ".*(started the Print Spooler service|the Print Spooler service runs).*" <"$work/install.log"; }
   check "it made sure the Print Spooler service runs" spooler_made_sure || show_log "$work/install.log"
   check "the shipped files are in the system directory" files_installed
   check "INSTALLDIR is the installation directory with a backslash" \
