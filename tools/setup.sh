@@ -27,6 +27,7 @@ test_packages=(
   wine wine64 fonts-wine
   xvfb xauth x11-apps imagemagick
   osslsigncode openssl python3
+  netbase  # /etc/services, whose names the monitor's tests resolve through Wine
 )
 packages=("${build_packages[@]}" "${test_packages[@]}")
 # Wine's 32-bit loader, for the x86 suite only: its libraries must match the

@@ -4,7 +4,8 @@
 #   sign.sh --pfx CERTIFICATE.pfx [--timestamp URL] FILE...
 # The PFX file's password comes from the environment variable
 # QRX_SIGN_PASSWORD (empty when unset) and reaches osslsigncode on its
-# standard input, never on a command line. With --timestamp the signature is
+# standard input (read as /dev/stdin: Debian 12's osslsigncode 2.5 takes no
+# "-"), never on a command line. With --timestamp the signature is
 # countersigned by that RFC 3161 timestamp server.
 # A file that cannot be signed is deleted, so that the build makes it again
 # instead of shipping it unsigned; the exit code is then 1 (2 for a command
@@ -29,7 +30,7 @@ for file in "$@"; do
   signed=$file.signing
   rm -f "$signed"
   if printf '%s' "${QRX_SIGN_PASSWORD:-}" |
-    osslsigncode sign -pkcs12 "$pfx" -readpass - -h sha256 -n "Prentova Port Monitor" "${timestamp[@]}" \
+    osslsigncode sign -pkcs12 "$pfx" -readpass /dev/stdin -h sha256 -n "Prentova Port Monitor" "${timestamp[@]}" \
       -in "$file" -out "$signed" >/dev/null; then
     mv -f "$signed" "$file"
   else
