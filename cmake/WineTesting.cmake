@@ -31,7 +31,6 @@ function(qrx_test_environment out prefix)
     LC_ALL=C
     PARENT_SCOPE)
 endfunction()
-qrx_test_environment(QRX_TEST_ENVIRONMENT ${QRX_WINEPREFIX})
 
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -25,7 +25,8 @@ wine_arch() {
 
 # The set-up installs the build's tools first and says so; the x64 build
 # starts then, while the set-up goes on with what the tests need.
-build_tools_ready=$(mktemp -u) setup_end=$(mktemp)
+setup_state=$(mktemp -d)
+build_tools_ready=$setup_state/build-tools-ready setup_end=$setup_state/end
 (
   QRX_SETUP_BUILD_TOOLS_READY=$build_tools_ready bash "$root/tools/setup.sh"
   status=$?
@@ -39,12 +40,10 @@ if [ ! -e "$build_tools_ready" ]; then
   echo "the set-up failed" >&2
   exit 1
 fi
-rm -f "$build_tools_ready"
 # finish_setup: waits for the rest of the set-up.
 finish_setup() {
   wait "$setup" || { echo "the set-up failed" >&2; exit 1; }
   setup_seconds=$(($(cat "$setup_end") - run_start))
-  rm -f "$setup_end"
 }
 
 declare -A build_seconds displays xvfb_pids
@@ -69,6 +68,7 @@ source "$root/tools/display.sh"
 prefixes=(wineprefix wineprefix-windowless)
 cleanup() {
   local prefix
+  rm -rf "$setup_state"
   for arch in "${archs[@]}"; do
     [ -n "${xvfb_pids[$arch]:-}" ] && kill "${xvfb_pids[$arch]}" 2>/dev/null || true
     for prefix in "${prefixes[@]}"; do

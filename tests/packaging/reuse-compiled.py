@@ -57,7 +57,8 @@ def main():
             print(f"reused {output}")
             if dependency_file:
                 with open(dependency_file, "w", encoding="utf-8") as dependencies:
-                    dependencies.write(f"{output}: {option_value(command, '-c')}\n")
+                    source = option_value(command, "-c").replace(" ", "\\ ")
+                    dependencies.write(f"{output}: {source}\n")
             return 0
         break
     os.execvp(command[0], command)
